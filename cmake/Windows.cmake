@@ -1,0 +1,31 @@
+# Windows build: kavo.exe, the test programs, and their tests under Wine.
+set(CMAKE_CXX_FLAGS "${CMAKE_CXX_FLAGS} -Wall -Wextra -fexec-charset=CP932")
+
+# One place knows how to run a Windows program under the test prefix.
+set(KAVO_WINE_ROOT ${CMAKE_BINARY_DIR}/wine)
+configure_file(tests/wine/winerun.sh.in ${CMAKE_BINARY_DIR}/winerun @ONLY
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                WORLD_READ WORLD_EXECUTE)
+set(WINERUN ${CMAKE_BINARY_DIR}/winerun)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${WINERUN} run)
+
+# The product: small, no exceptions or RTTI, and every library linked in so
+# that only system DLLs are imported.
+set(KAVO_PRODUCT_OPTIONS -Os -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections)
+set(KAVO_PRODUCT_LINK -static -mwindows -s -Wl,--gc-sections
+                      -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0)
+
+file(GLOB KAVO_CORE_SOURCES CONFIGURE_DEPENDS src/*/*.cpp)
+list(FILTER KAVO_CORE_SOURCES EXCLUDE REGEX "(_test|/main)\\.cpp$")
+add_library(kavo_core STATIC ${KAVO_CORE_SOURCES})
+target_include_directories(kavo_core PUBLIC src)
+target_compile_options(kavo_core PRIVATE ${KAVO_PRODUCT_OPTIONS})
+target_link_libraries(kavo_core PUBLIC advapi32 user32 shell32 comdlg32)
+
+add_executable(kavo WIN32 src/entry/main.cpp src/resources/kavo.rc)
+target_compile_options(kavo PRIVATE ${KAVO_PRODUCT_OPTIONS})
+target_link_options(kavo PRIVATE ${KAVO_PRODUCT_LINK})
+target_link_libraries(kavo PRIVATE kavo_core)
+set_target_properties(kavo PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+add_subdirectory(tests)

@@ -1,0 +1,45 @@
+#include "entry/context.h"
+
+#include "scm/scm.h"
+#include "text/sjis_path.h"
+#include "text/text.h"
+
+ProgramContextRecord ProgramContext;
+
+static const char kIniFileName[] = "kavo.ini";
+
+void SetProgramPaths(const char* modulePath)
+{
+    CopyText(ProgramContext.ModulePath, sizeof ProgramContext.ModulePath, modulePath);
+    CopyText(ProgramContext.ModuleDir, sizeof ProgramContext.ModuleDir, ProgramContext.ModulePath);
+    CutLastPathComponent(ProgramContext.ModuleDir);
+    // A path that does not fit is refused, never cut into the name of another file.
+    FormPathInDirectory(ProgramContext.IniPath, sizeof ProgramContext.IniPath, ProgramContext.ModuleDir,
+                        kIniFileName);
+}
+
+int ProbeEnvironment()
+{
+    ProgramContext.IsWindowsNT = 0;
+    ProgramContext.IsRegistered = 0;
+    ProgramContext.WasRunning = 0;
+
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!GetVersionExA(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT)
+        return 0;
+    ProgramContext.IsWindowsNT = 1;
+
+    char currentDir[TEXT_SIZE];
+    DWORD length = GetCurrentDirectoryA(sizeof currentDir, currentDir);
+    if (length == 0 || length >= sizeof currentDir)
+        currentDir[0] = '\0';
+    if (lstrcmpiA(ProgramContext.ModuleDir, currentDir) != 0) {
+        // Started by the service control manager: from now on relative paths
+        // resolve against the program's own directory.
+        SetCurrentDirectoryA(ProgramContext.ModuleDir);
+        return 1;
+    }
+    ProbeRegisteredService();
+    return 0;
+}

@@ -1,0 +1,32 @@
+// The one process-wide state record. Filled at start-up; afterwards written only
+// by the service runtime (child id, mutex, status handle), the dialog (settings,
+// IsRegistered after a deletion) and the test start (child id).
+#pragma once
+
+#include <windows.h>
+
+#include "settings/settings.h"
+
+struct ProgramContextRecord {
+    char ModulePath[TEXT_SIZE];     // full path of this program file
+    char ModuleDir[TEXT_SIZE];      // its directory, no trailing backslash
+    char IniPath[TEXT_SIZE];        // ModuleDir\kavo.ini; empty when that does not fit
+    HINSTANCE InstanceHandle;       // interactive mode only
+    int IsWindowsNT;
+    int IsRegistered;               // a service of the configured name exists
+    int WasRunning;                 // it was not stopped when the program started
+    int ServiceMode;                // 1 service, 0 interactive
+    volatile LONG ChildProcessId;   // process the close protocol addresses
+    HANDLE InstanceMutex;
+    SERVICE_STATUS_HANDLE StatusHandle;
+    ServiceConfig Config;
+};
+
+extern ProgramContextRecord ProgramContext;
+
+// Fills ModulePath, ModuleDir and IniPath from the given program file path.
+void SetProgramPaths(const char* modulePath);
+
+// Decides the mode (1 service, 0 interactive) and sets IsWindowsNT,
+// IsRegistered and WasRunning.
+int ProbeEnvironment();

@@ -1,0 +1,25 @@
+// Path functions for ANSI byte strings on Shift-JIS systems.
+//
+// In Shift-JIS the second byte of a double-byte character can be 0x5C, the
+// backslash, so a path is never split by a plain byte search. No windows.h here:
+// this file builds natively as well as for Windows.
+#pragma once
+
+#include <stddef.h>
+
+// 1 if the byte starts a double-byte character (0x81-0x9F, 0xE0-0xFC), else 0.
+// The ranges are fixed on purpose: they do not follow the system's code page.
+int IsSjisLeadByte(unsigned char byte);
+
+// Ends the path at its last backslash (a real one, not the second byte of a
+// double-byte character). A path without one stays as it is.
+void CutLastPathComponent(char* path);
+
+// Writes the file name of the path, without directory and without anything from
+// its first dot, into destination (size bytes, always terminated).
+void GetBaseNameNoExt(char* destination, size_t size, const char* path);
+
+// The position in path where the extension text starts, or the terminator when
+// the last component has none. Walks backwards byte by byte; the first byte is
+// never looked at, so a path without dot and separator is all extension.
+const char* GetExtension(const char* path);
