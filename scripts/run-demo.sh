@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Starts kavo.exe under Wine from a demo folder of its own, as a person would
+# start it from Explorer. Without a display it runs on Xvfb, saves a screenshot
+# of the dialog to <build>/demo/kavo-dialog.png and ends.
+set -eu
+build=${1:-build/win32}
+demo="$build/demo"
+export KAVO_WINE_ROOT="$demo/wine"
+winerun="$build/winerun"
+
+mkdir -p "$demo"
+cp "$build/kavo.exe" "$demo/kavo.exe"
+headless=0
+if [ -z "${DISPLAY:-}" ]; then
+    headless=1
+fi
+echo "preparing a Wine prefix in $KAVO_WINE_ROOT ..."
+"$winerun" up
+trap '"$winerun" down' EXIT
+cd "$demo"
+if [ $headless = 0 ]; then
+    echo "kavo.exe is starting; close its dialog to end."
+    "$winerun" run kavo.exe
+    exit 0
+fi
+
+eval "$("$winerun" env)"
+"$winerun" run kavo.exe > wine/kavo.log 2>&1 &
+kavo=$!
+# The dialog's caption, "kavo 起動プログラム設定", as X shows it.
+deadline=$((SECONDS + 30))
+until xwininfo -root -tree 2> /dev/null | grep -q '起動プログラム設定'; do
+    if [ $SECONDS -ge $deadline ] || ! kill -0 $kavo 2> /dev/null; then
+        echo "the dialog did not appear" >&2
+        exit 1
+    fi
+    sleep 0.2
+done
+import -window root kavo-screen.png
+geometry=$(xwininfo -root -tree | grep '起動プログラム設定' | head -n 1 | grep -o '[0-9]*x[0-9]*+[0-9]*+[0-9]*' | head -n 1)
+convert kavo-screen.png -crop "$geometry" +repage kavo-dialog.png 2> /dev/null || cp kavo-screen.png kavo-dialog.png
+echo "no display: kavo ran on Xvfb; its dialog is in $demo/kavo-dialog.png"

@@ -1,0 +1,173 @@
+// The version block and the icon, read back from the built kavo.exe.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/support.h"
+
+namespace {
+
+const WORD kJapanese = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
+
+struct LoadedExe {
+    HMODULE module = LoadLibraryExA(KavoExePath().c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    ~LoadedExe()
+    {
+        if (module)
+            FreeLibrary(module);
+    }
+    std::string Resource(LPCSTR type, LPCSTR name, WORD language = kJapanese) const
+    {
+        HRSRC found = FindResourceExA(module, type, name, language);
+        if (!found)
+            return std::string();
+        const char* data = (const char*)LockResource(LoadResource(module, found));
+        return std::string(data, SizeofResource(module, found));
+    }
+};
+
+// One node of a version block: key, value, children.
+struct VersionNode {
+    std::wstring key;
+    std::string value;   // raw bytes
+    bool text = false;
+    std::vector<VersionNode> children;
+
+    std::wstring Text() const { return std::wstring((const wchar_t*)value.data()).c_str(); }
+    const VersionNode* Child(const std::wstring& name) const
+    {
+        for (const VersionNode& child : children)
+            if (child.key == name)
+                return &child;
+        return NULL;
+    }
+};
+
+size_t Align4(size_t offset)
+{
+    return (offset + 3) & ~(size_t)3;
+}
+
+VersionNode ParseVersionNode(const std::string& block, size_t start)
+{
+    VersionNode node;
+    const BYTE* base = (const BYTE*)block.data();
+    WORD length = *(const WORD*)(base + start);
+    WORD valueLength = *(const WORD*)(base + start + 2);
+    node.text = *(const WORD*)(base + start + 4) == 1;
+    size_t offset = start + 6;
+    for (const wchar_t* key = (const wchar_t*)(base + offset); *key; ++key)
+        node.key += *key;
+    offset = Align4(offset + (node.key.size() + 1) * 2);
+    size_t valueBytes = node.text ? valueLength * 2 : valueLength;
+    node.value.assign((const char*)base + offset, valueBytes);
+    node.value.append(2, '\0');
+    offset = Align4(offset + valueBytes);
+    while (offset + 6 <= start + length && offset + 6 <= block.size()) {
+        WORD childLength = *(const WORD*)(base + offset);
+        if (childLength == 0)
+            break;
+        node.children.push_back(ParseVersionNode(block, offset));
+        offset = Align4(offset + childLength);
+    }
+    return node;
+}
+
+TEST(Resources, VersionBlock)
+{
+    LoadedExe exe;
+    ASSERT_TRUE(exe.module);
+    std::string block = exe.Resource(RT_VERSION, MAKEINTRESOURCEA(VS_VERSION_INFO));
+    ASSERT_GE(block.size(), 92u) << "no Japanese version resource";
+    VersionNode root = ParseVersionNode(block, 0);
+    EXPECT_EQ(L"VS_VERSION_INFO", root.key);
+
+    ASSERT_EQ(sizeof(VS_FIXEDFILEINFO) + 2, root.value.size());
+    const VS_FIXEDFILEINFO* fixed = (const VS_FIXEDFILEINFO*)root.value.data();
+    EXPECT_EQ(0xFEEF04BDu, fixed->dwSignature);
+    EXPECT_EQ(0u, fixed->dwFileVersionMS);
+    EXPECT_EQ(2u, fixed->dwFileVersionLS);
+    EXPECT_EQ(0u, fixed->dwProductVersionMS);
+    EXPECT_EQ(2u, fixed->dwProductVersionLS);
+    EXPECT_EQ(0u, fixed->dwFileFlagsMask | fixed->dwFileFlags | fixed->dwFileOS | fixed->dwFileType |
+                      fixed->dwFileSubtype);
+
+    const VersionNode* strings = root.Child(L"StringFileInfo");
+    ASSERT_TRUE(strings);
+    const VersionNode* table = strings->Child(L"041103a4");
+    ASSERT_TRUE(table);
+    const std::pair<std::wstring, std::wstring> expected[] = {
+        {L"CompanyName", L""},          {L"FileDescription", L"kavo"}, {L"FileVersion", L"0.02"},
+        {L"InternalName", L"kavo"},     {L"LegalTrademarks", L" "},    {L"OriginalFilename", L"kavo.exe"},
+        {L"ProductName", L"kavo"},      {L"ProductVersion", L"0.02"},
+    };
+    ASSERT_EQ(8u, table->children.size());
+    for (size_t i = 0; i < 8; ++i) {
+        EXPECT_EQ(expected[i].first, table->children[i].key) << "entry " << i;
+        EXPECT_EQ(expected[i].second, table->children[i].Text()) << "entry " << i;
+    }
+
+    const VersionNode* variables = root.Child(L"VarFileInfo");
+    ASSERT_TRUE(variables);
+    const VersionNode* translation = variables->Child(L"Translation");
+    ASSERT_TRUE(translation);
+    const WORD* pair = (const WORD*)translation->value.data();
+    EXPECT_EQ(0x0411, pair[0]);
+    EXPECT_EQ(0x03A4, pair[1]);
+}
+
+BOOL CALLBACK CollectName(HMODULE, LPCSTR, LPSTR name, LONG_PTR list)
+{
+    ((std::vector<ULONG_PTR>*)list)->push_back((ULONG_PTR)name);
+    return TRUE;
+}
+
+#pragma pack(push, 2)
+struct GroupIconEntry {
+    BYTE width, height, colorCount, reserved;
+    WORD planes, bitCount;
+    DWORD bytesInRes;
+    WORD id;
+};
+#pragma pack(pop)
+
+TEST(Resources, TheOnlyIconIs102InSixteenColours)
+{
+    LoadedExe exe;
+    ASSERT_TRUE(exe.module);
+    std::vector<ULONG_PTR> groups;
+    EnumResourceNamesA(exe.module, RT_GROUP_ICON, CollectName, (LONG_PTR)&groups);
+    ASSERT_EQ(std::vector<ULONG_PTR>{102}, groups);
+
+    std::string group = exe.Resource(RT_GROUP_ICON, MAKEINTRESOURCEA(102));
+    ASSERT_EQ(6u + sizeof(GroupIconEntry), group.size());
+    EXPECT_EQ(1, *(const WORD*)(group.data() + 4));
+    const GroupIconEntry* entry = (const GroupIconEntry*)(group.data() + 6);
+    EXPECT_EQ(32, entry->width);
+    EXPECT_EQ(32, entry->height);
+    EXPECT_EQ(16, entry->colorCount);
+    EXPECT_EQ(4, entry->bitCount);
+
+    std::string image = exe.Resource(RT_ICON, MAKEINTRESOURCEA(entry->id));
+    ASSERT_EQ(40u + 64 + 512 + 128, image.size());
+    const BITMAPINFOHEADER* header = (const BITMAPINFOHEADER*)image.data();
+    EXPECT_EQ(32, header->biWidth);
+    EXPECT_EQ(64, header->biHeight);
+    EXPECT_EQ(4, header->biBitCount);
+
+    // The picture: a grey window with a blue title bar, and the letters of "exe"
+    // on the white face of the smaller window before it.
+    auto colour = [&](int x, int y) {
+        BYTE pair = (BYTE)image[40 + 64 + (31 - y) * 16 + x / 2];
+        BYTE index = (x % 2 == 0) ? pair >> 4 : pair & 15;
+        const BYTE* rgb = (const BYTE*)image.data() + 40 + index * 4;
+        return RGB(rgb[2], rgb[1], rgb[0]);
+    };
+    EXPECT_EQ(RGB(0, 0, 128), colour(5, 4));          // title bar
+    EXPECT_EQ(RGB(192, 192, 192), colour(5, 10));     // grey window
+    EXPECT_EQ(RGB(255, 255, 255), colour(12, 25));    // face of the small window
+    EXPECT_EQ(RGB(0, 0, 0), colour(14, 20));          // the first "e"
+}
+
+}  // namespace
