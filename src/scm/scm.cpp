@@ -4,3 +4,18 @@
 void ProbeRegisteredService()
 {
 }
+
+int RegisterAsService()
+{
+    return 0;
+}
+
+int StartRegisteredService()
+{
+    return 0;
+}
+
+int RemoveService()
+{
+    return 0;
+}

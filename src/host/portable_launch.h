@@ -1,0 +1,20 @@
+// The hosted program's command line and working directory, and the name of the
+// per-service mutex. No windows.h here: this file builds natively as well as for Windows.
+#pragma once
+
+#include <stddef.h>
+
+// The longest command line: a 259-byte program path in quotes, a space and
+// 259 bytes of options, with the terminator.
+enum { COMMAND_LINE_SIZE = 259 + 2 + 1 + 259 + 1 };
+
+// Forms the command line (program path, quoted when it holds a space and does
+// not already start with a quote, a space, the options) and the working
+// directory (the program path cut at its last backslash). 1 when both fit;
+// 0 (and both destinations empty) otherwise. Nothing is ever written past
+// either destination.
+int BuildChildLaunch(const char* programPath, const char* options, char* commandLine, size_t commandLineSize,
+                     char* workingDirectory, size_t workingDirectorySize);
+
+// Forms "$$kavo$$<serviceName>$$"; 1 when it fits, 0 (and an empty destination) otherwise.
+int FormMutexName(char* destination, size_t size, const char* serviceName);
