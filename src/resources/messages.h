@@ -6,3 +6,7 @@ static const char kCaptionError[] = "Error";
 static const char kCaptionKavo[] = "kavo";
 
 static const char kTextNeedsWindowsNT[] = "Windows NT/2000 で起動してください。";
+
+// The start-up probe could not read the configured service's state.
+static const char kTextCannotStopService[] =
+    "サービスを停止できません。\nサービスの権限のあるユーザーでログインしてください。";

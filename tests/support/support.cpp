@@ -260,3 +260,98 @@ std::string Escaped(const std::string& bytes)
     }
     return out + "\"";
 }
+
+// How long a stopping service is given before it is deleted anyway.
+static const DWORD kServiceStopDeadline = 10000;
+
+bool QueryServiceState(const std::string& name, SERVICE_STATUS* status)
+{
+    bool ok = false;
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    if (manager) {
+        SC_HANDLE service = OpenServiceA(manager, name.c_str(), SERVICE_QUERY_STATUS);
+        if (service) {
+            ok = QueryServiceStatus(service, status) != 0;
+            CloseServiceHandle(service);
+        }
+        CloseServiceHandle(manager);
+    }
+    return ok;
+}
+
+bool DeleteServiceNow(const std::string& name)
+{
+    bool deleted = false;
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
+    if (manager) {
+        SC_HANDLE service = OpenServiceA(manager, name.c_str(), SERVICE_ALL_ACCESS);
+        if (service) {
+            SERVICE_STATUS status;
+            if (QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED) {
+                ControlService(service, SERVICE_CONTROL_STOP, &status);
+                PollUntil([&] { return QueryServiceStatus(service, &status) &&
+                                       status.dwCurrentState == SERVICE_STOPPED; },
+                          kServiceStopDeadline);
+            }
+            deleted = DeleteService(service) != 0;
+            CloseServiceHandle(service);
+        }
+        CloseServiceHandle(manager);
+    }
+    return deleted;
+}
+
+ServiceGuard::ServiceGuard(const std::string& serviceName) : name(serviceName)
+{
+    DeleteServiceNow(name);
+}
+
+ServiceGuard::~ServiceGuard()
+{
+    DeleteServiceNow(name);
+}
+
+bool WaitForServiceStateAt(Where where, const std::string& name, DWORD state, SERVICE_STATUS* last,
+                           DWORD deadlineMs)
+{
+    SERVICE_STATUS status = {};
+    bool reached = PollUntil([&] { return QueryServiceState(name, &status) && status.dwCurrentState == state; },
+                             deadlineMs);
+    if (!reached)
+        ADD_FAILURE_AT(where.file, where.line) << "service " << name << " did not reach state " << state
+                                               << " within " << deadlineMs << " ms; last state "
+                                               << status.dwCurrentState;
+    if (last)
+        *last = status;
+    return reached;
+}
+
+ServiceRegistration ReadServiceRegistration(const std::string& name)
+{
+    ServiceRegistration registration;
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    if (!manager)
+        return registration;
+    SC_HANDLE service = OpenServiceA(manager, name.c_str(), SERVICE_QUERY_CONFIG);
+    if (service) {
+        char buffer[8192];
+        QUERY_SERVICE_CONFIGA* config = (QUERY_SERVICE_CONFIGA*)buffer;
+        DWORD needed = 0;
+        if (QueryServiceConfigA(service, config, sizeof buffer, &needed)) {
+            auto text = [](const char* value) { return std::string(value ? value : ""); };
+            registration.found = true;
+            registration.serviceType = config->dwServiceType;
+            registration.startType = config->dwStartType;
+            registration.errorControl = config->dwErrorControl;
+            registration.tagId = config->dwTagId;
+            registration.binaryPath = text(config->lpBinaryPathName);
+            registration.loadOrderGroup = text(config->lpLoadOrderGroup);
+            registration.dependencies = text(config->lpDependencies);
+            registration.account = text(config->lpServiceStartName);
+            registration.displayName = text(config->lpDisplayName);
+        }
+        CloseServiceHandle(service);
+    }
+    CloseServiceHandle(manager);
+    return registration;
+}

@@ -101,3 +101,29 @@ std::string WindowText(HWND window);
 
 // Bytes as a C-style escaped text, for failure messages.
 std::string Escaped(const std::string& bytes);
+
+// Services. A service name is deleted before the test uses it and again when
+// the guard goes (stopping it first if it runs).
+struct ServiceGuard {
+    std::string name;
+    explicit ServiceGuard(const std::string& serviceName);
+    ~ServiceGuard();
+};
+bool DeleteServiceNow(const std::string& name);
+
+// The service's status, or false when it cannot be read.
+bool QueryServiceState(const std::string& name, SERVICE_STATUS* status);
+
+// Polls until the service is in the state; fails the test otherwise. The last
+// status seen comes back in *last when asked for.
+bool WaitForServiceStateAt(Where where, const std::string& name, DWORD state, SERVICE_STATUS* last = NULL,
+                           DWORD deadlineMs = kExitDeadline);
+#define WaitForServiceState(...) WaitForServiceStateAt(HERE, __VA_ARGS__)
+
+// Registration as the service control manager holds it.
+struct ServiceRegistration {
+    bool found = false;
+    DWORD serviceType = 0, startType = 0, errorControl = 0, tagId = 0;
+    std::string binaryPath, loadOrderGroup, dependencies, account, displayName;
+};
+ServiceRegistration ReadServiceRegistration(const std::string& name);
