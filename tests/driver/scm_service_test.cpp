@@ -1,0 +1,116 @@
+// The service control manager operations, called in-process on a copy of kavo.exe.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include "entry/context.h"
+#include "scm/scm.h"
+#include "support/support.h"
+
+namespace {
+
+// A folder holding a copy of kavo.exe, and kavo's paths and service name set to it.
+std::string PrepareKavo(const std::string& folder, const std::string& serviceName)
+{
+    std::string dir = MakeWorkDir(folder);
+    CopyFileTo(KavoExePath(), dir + "\\kavo.exe");
+    SetProgramPaths((dir + "\\kavo.exe").c_str());
+    strcpy(ProgramContext.Config.serviceName, serviceName.c_str());
+    return dir;
+}
+
+TEST(ScmService, RegistrationParameters)
+{
+    const struct {
+        const char* folder;
+        bool quoted;
+    } cases[] = {{"scm_register", false}, {"scm register with space", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder);
+        ServiceGuard guard(std::string("kavo_reg_") + (c.quoted ? "space" : "plain"));
+        std::string dir = PrepareKavo(c.folder, guard.name);
+        ASSERT_EQ(1, RegisterAsService());
+        ServiceRegistration registration = ReadServiceRegistration(guard.name);
+        ASSERT_TRUE(registration.found);
+        EXPECT_EQ((DWORD)SERVICE_WIN32_OWN_PROCESS, registration.serviceType);
+        EXPECT_EQ((DWORD)SERVICE_DEMAND_START, registration.startType);
+        EXPECT_EQ((DWORD)SERVICE_ERROR_NORMAL, registration.errorControl);
+        std::string path = dir + "\\kavo.exe";
+        EXPECT_EQ(c.quoted ? "\"" + path + "\"" : path, registration.binaryPath);
+        EXPECT_EQ("", registration.loadOrderGroup);
+        EXPECT_EQ("", registration.dependencies);
+        EXPECT_EQ("LocalSystem", registration.account);
+        EXPECT_EQ(guard.name, registration.displayName);
+        EXPECT_EQ(0u, registration.tagId);
+    }
+}
+
+TEST(ScmService, NamesTheManagerRefuses)
+{
+    ServiceGuard existing("kavo_exists");
+    PrepareKavo("scm_refused", existing.name);
+    ASSERT_EQ(1, RegisterAsService());
+    EXPECT_EQ(0, RegisterAsService());
+
+    ServiceGuard backslash("kavo\\slash");
+    strcpy(ProgramContext.Config.serviceName, backslash.name.c_str());
+    EXPECT_EQ(0, RegisterAsService());
+    EXPECT_FALSE(ReadServiceRegistration(backslash.name).found);
+
+    // Nothing to start or remove under a name that is not registered.
+    strcpy(ProgramContext.Config.serviceName, "kavo_never_registered");
+    EXPECT_EQ(0, StartRegisteredService());
+    EXPECT_EQ(0, RemoveService());
+}
+
+// A registered service that hosts the hosted test program, started or not.
+struct HostingService {
+    ServiceGuard guard;
+    std::string dir;
+    HostingService(const std::string& name, bool start) : guard(name)
+    {
+        dir = PrepareKavo("scm_" + name, name);
+        std::string ini = "[kavo]\r\nexe=" + HostedChildPath() + "\r\noption=" + dir +
+                          "\\child.log\r\nname=" + name + "\r\nend=0\r\n";
+        WriteFileBytes(dir + "\\kavo.ini", ini);
+        EXPECT_EQ(1, RegisterAsService());
+        if (start) {
+            EXPECT_EQ(1, StartRegisteredService());
+            WaitForServiceState(name, SERVICE_RUNNING);
+        }
+    }
+};
+
+TEST(ScmService, ProbeAsksTheServiceToStop)
+{
+    const struct {
+        bool running;
+    } cases[] = {{true}, {false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.running ? "running" : "stopped");
+        HostingService service(c.running ? "kavo_probe_running" : "kavo_probe_stopped", c.running);
+        ProgramContext.IsRegistered = ProgramContext.WasRunning = 0;
+        ProbeRegisteredService();
+        EXPECT_EQ(1, ProgramContext.IsRegistered);
+        EXPECT_EQ(c.running ? 1 : 0, ProgramContext.WasRunning);
+        WaitForServiceState(service.guard.name, SERVICE_STOPPED);
+    }
+
+    strcpy(ProgramContext.Config.serviceName, "kavo_probe_missing");
+    ProgramContext.IsRegistered = ProgramContext.WasRunning = 0;
+    ProbeRegisteredService();
+    EXPECT_EQ(0, ProgramContext.IsRegistered);
+    EXPECT_EQ(0, ProgramContext.WasRunning);
+}
+
+TEST(ScmService, RemoveRunningAndStoppedServices)
+{
+    for (bool running : {true, false}) {
+        SCOPED_TRACE(running ? "running" : "stopped");
+        HostingService service(running ? "kavo_remove_running" : "kavo_remove_stopped", running);
+        EXPECT_EQ(1, RemoveService());
+        // A running service goes once it has stopped.
+        EXPECT_TRUE(PollUntil([&] { return !ReadServiceRegistration(service.guard.name).found; }, kExitDeadline));
+    }
+}
+
+}  // namespace
