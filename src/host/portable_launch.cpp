@@ -1,19 +1,59 @@
 #include "host/portable_launch.h"
 
-// Not built yet.
-int BuildChildLaunch(const char*, const char*, char* commandLine, size_t commandLineSize, char* workingDirectory,
-                     size_t workingDirectorySize)
+#include "text/sjis_path.h"
+#include "text/text.h"
+
+static const char kMutexPrefix[] = "$$kavo$$";
+static const char kMutexSuffix[] = "$$";
+
+// An unquoted path with a space would let the system try "C:\dir.exe" for
+// "C:\dir with space\app.exe"; a path the user already quoted stays as typed.
+static int NeedsQuotes(const char* programPath)
 {
-    if (commandLineSize)
-        commandLine[0] = '\0';
-    if (workingDirectorySize)
-        workingDirectory[0] = '\0';
+    if (programPath[0] == '"')
+        return 0;
+    for (const char* p = programPath; *p; ++p)
+        if (*p == ' ')
+            return 1;
     return 0;
 }
 
-int FormMutexName(char* destination, size_t size, const char*)
+int BuildChildLaunch(const char* programPath, const char* options, char* commandLine, size_t commandLineSize,
+                     char* workingDirectory, size_t workingDirectorySize)
 {
-    if (size)
-        destination[0] = '\0';
+    if (commandLineSize == 0 || workingDirectorySize == 0) {
+        if (commandLineSize)
+            commandLine[0] = '\0';
+        if (workingDirectorySize)
+            workingDirectory[0] = '\0';
+        return 0;
+    }
+    commandLine[0] = '\0';
+    int quoted = NeedsQuotes(programPath);
+    int fits = (!quoted || AppendText(commandLine, commandLineSize, "\"")) &&
+               AppendText(commandLine, commandLineSize, programPath) &&
+               (!quoted || AppendText(commandLine, commandLineSize, "\"")) &&
+               AppendText(commandLine, commandLineSize, " ") && AppendText(commandLine, commandLineSize, options);
+    // The directory is cut from the path as given; CopyText stops short only
+    // when the path itself does not fit.
+    fits = fits && CopyText(workingDirectory, workingDirectorySize, programPath);
+    if (!fits) {
+        commandLine[0] = '\0';
+        workingDirectory[0] = '\0';
+        return 0;
+    }
+    CutLastPathComponent(workingDirectory);
+    return 1;
+}
+
+int FormMutexName(char* destination, size_t size, const char* serviceName)
+{
+    if (size == 0)
+        return 0;
+    destination[0] = '\0';
+    if (AppendText(destination, size, kMutexPrefix) && AppendText(destination, size, serviceName) &&
+        AppendText(destination, size, kMutexSuffix))
+        return 1;
+    destination[0] = '\0';
     return 0;
 }

@@ -1,0 +1,138 @@
+#include "host/portable_launch.h"
+
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <string>
+
+// 表 in Shift-JIS: its second byte is a backslash.
+#define HYO "\x95\x5c"
+
+namespace {
+
+enum { kTextSize = 260 };
+
+struct LaunchCase {
+    const char* programPath;
+    const char* options;
+    const char* commandLine;
+    const char* workingDirectory;
+};
+
+TEST(ChildLaunch, CommandLineAndWorkingDirectory)
+{
+    const LaunchCase cases[] = {
+        {"C:\\Tools\\MyServer.exe", "-quiet", "C:\\Tools\\MyServer.exe -quiet", "C:\\Tools"},
+        {"C:\\Tools\\MyServer.exe", "", "C:\\Tools\\MyServer.exe ", "C:\\Tools"},   // ends in a space
+        {"C:\\app.exe", "a b", "C:\\app.exe a b", "C:"},
+        {"app.exe", "", "app.exe ", "app.exe"},   // no backslash: the whole path
+        {"C:\\dir with space\\app.exe", "-x", "\"C:\\dir with space\\app.exe\" -x", "C:\\dir with space"},
+        {"C:\\dir with space\\app.exe", "", "\"C:\\dir with space\\app.exe\" ", "C:\\dir with space"},
+        // Already quoted by the user: left as typed.
+        {"\"C:\\dir with space\\app.exe\"", "-x", "\"C:\\dir with space\\app.exe\" -x",
+         "\"C:\\dir with space"},
+        {"C:\\" HYO "\\app.exe", "\"quoted\" opt", "C:\\" HYO "\\app.exe \"quoted\" opt", "C:\\" HYO},
+        {"C:\\" HYO " x\\app.exe", "", "\"C:\\" HYO " x\\app.exe\" ", "C:\\" HYO " x"},
+        {"", "", " ", ""},
+    };
+    for (const LaunchCase& c : cases) {
+        char commandLine[COMMAND_LINE_SIZE];
+        char workingDirectory[kTextSize];
+        EXPECT_EQ(1, BuildChildLaunch(c.programPath, c.options, commandLine, sizeof commandLine, workingDirectory,
+                                      sizeof workingDirectory))
+            << c.programPath;
+        EXPECT_STREQ(c.commandLine, commandLine) << c.programPath;
+        EXPECT_STREQ(c.workingDirectory, workingDirectory) << c.programPath;
+    }
+}
+
+// The longest fields, 259 bytes each, with a space in the path: nothing is cut.
+TEST(ChildLaunch, LongestFieldsFitWhole)
+{
+    std::string path = "C:\\dir with space\\" + std::string(259 - 18 - 4, 'p') + ".exe";
+    std::string options(259, 'o');
+    ASSERT_EQ(259u, path.size());
+    char commandLine[COMMAND_LINE_SIZE];
+    char workingDirectory[kTextSize];
+    ASSERT_EQ(1, BuildChildLaunch(path.c_str(), options.c_str(), commandLine, sizeof commandLine,
+                                  workingDirectory, sizeof workingDirectory));
+    EXPECT_EQ("\"" + path + "\" " + options, std::string(commandLine));
+    EXPECT_STREQ("C:\\dir with space", workingDirectory);
+}
+
+// Destinations too small for the result: refused, both empty, nothing written
+// past either one (the guard bytes after each buffer stay as they were).
+TEST(ChildLaunch, TooLongIsRefusedNeverCut)
+{
+    struct SizeCase {
+        const char* programPath;
+        const char* options;
+        size_t commandLineSize;
+        size_t workingDirectorySize;
+    };
+    const SizeCase cases[] = {
+        {"C:\\a.exe", "-x", 11, 20},          // needs 12
+        {"C:\\a b.exe", "", 13, 20},          // quoted, needs 14
+        {"C:\\a.exe", "", 10, 8},             // the path does not fit the directory buffer
+        {"C:\\" HYO ".exe", "", 20, 5},       // does not fit the directory buffer either
+        {"C:\\a.exe", "", 0, 20},
+        {"C:\\a.exe", "", 20, 0},
+    };
+    for (const SizeCase& c : cases) {
+        char commandLine[64];
+        char workingDirectory[64];
+        memset(commandLine, '#', sizeof commandLine);
+        memset(workingDirectory, '#', sizeof workingDirectory);
+        EXPECT_EQ(0, BuildChildLaunch(c.programPath, c.options, commandLine, c.commandLineSize, workingDirectory,
+                                      c.workingDirectorySize))
+            << c.programPath << " " << c.commandLineSize;
+        if (c.commandLineSize)
+            EXPECT_EQ('\0', commandLine[0]);
+        if (c.workingDirectorySize)
+            EXPECT_EQ('\0', workingDirectory[0]);
+        for (size_t i = c.commandLineSize; i < sizeof commandLine; ++i)
+            ASSERT_EQ('#', commandLine[i]) << c.programPath << " byte " << i;
+        for (size_t i = c.workingDirectorySize; i < sizeof workingDirectory; ++i)
+            ASSERT_EQ('#', workingDirectory[i]) << c.programPath << " byte " << i;
+    }
+}
+
+TEST(ChildLaunch, ExactFitIsAccepted)
+{
+    char commandLine[COMMAND_LINE_SIZE];
+    char workingDirectory[kTextSize];
+    // "C:\a.exe -x" is 11 bytes, "\"C:\a b.exe\" " 13, each with its terminator.
+    EXPECT_EQ(1, BuildChildLaunch("C:\\a.exe", "-x", commandLine, 12, workingDirectory, 9));
+    EXPECT_STREQ("C:\\a.exe -x", commandLine);
+    EXPECT_STREQ("C:", workingDirectory);
+    EXPECT_EQ(1, BuildChildLaunch("C:\\a b.exe", "", commandLine, 14, workingDirectory, 11));
+    EXPECT_STREQ("\"C:\\a b.exe\" ", commandLine);
+}
+
+TEST(MutexName, FormedFromTheServiceName)
+{
+    char name[260];
+    ASSERT_EQ(1, FormMutexName(name, sizeof name, "MyServer"));
+    EXPECT_STREQ("$$kavo$$MyServer$$", name);
+    ASSERT_EQ(1, FormMutexName(name, sizeof name, ""));
+    EXPECT_STREQ("$$kavo$$$$", name);
+
+    // 249 bytes is the longest name that fits 260 bytes with the fixed 10.
+    std::string longest(249, 'n');
+    ASSERT_EQ(1, FormMutexName(name, sizeof name, longest.c_str()));
+    EXPECT_EQ("$$kavo$$" + longest + "$$", std::string(name));
+}
+
+TEST(MutexName, TooLongIsRefusedNeverWrittenPast)
+{
+    std::string tooLong(250, 'n');
+    char name[270];
+    memset(name, '#', sizeof name);
+    EXPECT_EQ(0, FormMutexName(name, 260, tooLong.c_str()));
+    EXPECT_EQ('\0', name[0]);
+    for (size_t i = 260; i < sizeof name; ++i)
+        ASSERT_EQ('#', name[i]) << "byte " << i;
+    EXPECT_EQ(0, FormMutexName(name, 0, "x"));
+}
+
+}  // namespace
