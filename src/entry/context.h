@@ -1,5 +1,5 @@
 // The one process-wide state record. Filled at start-up; afterwards written only
-// by the service runtime (child id, mutex, status handle), the dialog (settings,
+// by the service runtime (child id, mutex, status handle, stop), the dialog (settings,
 // IsRegistered after a deletion) and the test start (child id).
 #pragma once
 
@@ -19,6 +19,11 @@ struct ProgramContextRecord {
     volatile LONG ChildProcessId;   // process the close protocol addresses
     HANDLE InstanceMutex;
     SERVICE_STATUS_HANDLE StatusHandle;
+    // Service mode: the handler's stop and the main function's end each take
+    // the stop once (set under StatusLock); after that the other thread neither
+    // reports nor launches.
+    volatile LONG Stopping;
+    CRITICAL_SECTION StatusLock;
     ServiceConfig Config;
 };
 

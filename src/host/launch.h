@@ -11,6 +11,10 @@
 // the system's error code left for GetLastError.
 int LaunchChild(const char* programPath, const char* options, PROCESS_INFORMATION* child);
 
+// Waits for the child process to end, at most timeoutMs (INFINITE: no limit).
+// 1 when it has ended (or the wait failed), 0 when it still runs.
+int WaitForChild(HANDLE process, DWORD timeoutMs);
+
 // Sends the close message of exitMethod to every unowned top-level window of
 // ProgramContext.ChildProcessId, one after another, each handled before the next.
 void CloseChildWindows(ExitMethod exitMethod);
