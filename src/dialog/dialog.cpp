@@ -1,6 +1,215 @@
 #include "dialog/dialog.h"
 
-// The dialog is not built yet: interactive mode ends at once.
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include "dialog/test_launch.h"
+#include "entry/context.h"
+#include "resources/messages.h"
+#include "resources/resource.h"
+#include "scm/scm.h"
+#include "text/sjis_path.h"
+
+// The controls that a registered service locks, in the order they unlock.
+static const int kEditableControls[] = {IDC_PROGRAM, IDC_OPTIONS, IDC_SERVICE_NAME, IDC_EXIT_METHOD, IDC_BROWSE};
+
+static void ReadControlText(HWND dialog, int id, char* buffer, int size)
+{
+    buffer[0] = '\0';
+    GetWindowTextA(GetDlgItem(dialog, id), buffer, size);
+}
+
+static int IsProgramFile(const char* path)
+{
+    return path[0] != '\0' && lstrcmpiA(GetExtension(path), "exe") == 0;
+}
+
+static void EnableEditing(HWND dialog, BOOL enable)
+{
+    for (int id : kEditableControls)
+        EnableWindow(GetDlgItem(dialog, id), enable);
+}
+
+static void InitDialog(HWND dialog)
+{
+    const ServiceConfig& config = ProgramContext.Config;
+    HICON icon = LoadIconA(ProgramContext.InstanceHandle, MAKEINTRESOURCEA(IDI_APP));
+    if (icon) {
+        SendMessageA(dialog, WM_SETICON, ICON_SMALL, (LPARAM)icon);
+        SendMessageA(dialog, WM_SETICON, ICON_BIG, (LPARAM)icon);
+    }
+    SetWindowTextA(GetDlgItem(dialog, IDC_PROGRAM), config.programPath);
+    SetWindowTextA(GetDlgItem(dialog, IDC_OPTIONS), config.options);
+    SetWindowTextA(GetDlgItem(dialog, IDC_SERVICE_NAME), config.serviceName);
+    HWND list = GetDlgItem(dialog, IDC_EXIT_METHOD);
+    SendMessageA(list, CB_ADDSTRING, 0, (LPARAM)kExitMethodClose);
+    SendMessageA(list, CB_ADDSTRING, 0, (LPARAM)kExitMethodSysCommand);
+    // A value outside the list leaves it without a selection.
+    SendMessageA(list, CB_SETCURSEL, (WPARAM)config.exitMethod, 0);
+    EnableEditing(dialog, !ProgramContext.IsRegistered);
+    if (ProgramContext.IsRegistered)
+        SetWindowTextA(GetDlgItem(dialog, IDC_TEST_DELETE), kButtonRemove);
+}
+
+// Validates, saves, offers registration and then the start; the dialog closes
+// whatever the answers, but stays open after a validation message.
+static void OnOk(HWND dialog)
+{
+    ServiceConfig& config = ProgramContext.Config;
+    if (ProgramContext.IsRegistered) {
+        DestroyWindow(dialog);
+        return;
+    }
+    ReadControlText(dialog, IDC_SERVICE_NAME, config.serviceName, sizeof config.serviceName);
+    if (config.serviceName[0] == '\0') {
+        MessageBoxA(dialog, kTextSetServiceName, kCaptionError, MB_OK);
+        return;
+    }
+    ReadControlText(dialog, IDC_PROGRAM, config.programPath, sizeof config.programPath);
+    if (!IsProgramFile(config.programPath)) {
+        MessageBoxA(dialog, kTextSetProgramName, kCaptionError, MB_OK);
+        return;
+    }
+    ReadControlText(dialog, IDC_OPTIONS, config.options, sizeof config.options);
+    config.exitMethod = (ExitMethod)SendMessageA(GetDlgItem(dialog, IDC_EXIT_METHOD), CB_GETCURSEL, 0, 0);
+    SaveSettings();
+
+    if (MessageBoxA(dialog, kTextAskRegister, kCaptionKavo, MB_YESNO) == IDYES) {
+        if (RegisterAsService()) {
+            if (MessageBoxA(dialog, kTextAskStart, kCaptionKavo, MB_YESNO) == IDYES)
+                StartRegisteredService();
+        } else {
+            MessageBoxA(dialog, kTextRegisterFailed, kCaptionKavo, MB_OK);
+        }
+    }
+    DestroyWindow(dialog);
+}
+
+static void OnBrowse(HWND dialog)
+{
+    char path[TEXT_SIZE] = "";
+    OPENFILENAMEA chooser;
+    ZeroMemory(&chooser, sizeof chooser);
+    // The size of the original structure, which every version of the open-file
+    // dialog accepts.
+    chooser.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    chooser.hwndOwner = dialog;
+    chooser.lpstrFilter = kBrowseFilter;
+    chooser.lpstrFile = path;
+    chooser.nMaxFile = sizeof path;
+    chooser.lpstrTitle = kBrowseTitle;
+    chooser.Flags = OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+    if (GetOpenFileNameA(&chooser))
+        ApplyChosenProgram(dialog, path);
+}
+
+static void OnTestStart(HWND dialog)
+{
+    char programPath[TEXT_SIZE];
+    char options[TEXT_SIZE];
+    ReadControlText(dialog, IDC_PROGRAM, programPath, sizeof programPath);
+    ReadControlText(dialog, IDC_OPTIONS, options, sizeof options);
+    ExitMethod exitMethod = (ExitMethod)SendMessageA(GetDlgItem(dialog, IDC_EXIT_METHOD), CB_GETCURSEL, 0, 0);
+    TestLaunch(dialog, programPath, options, exitMethod);
+}
+
+static void OnRemove(HWND dialog)
+{
+    if (MessageBoxA(dialog, kTextAskRemove, kCaptionKavo, MB_YESNO) != IDYES)
+        return;
+    if (!RemoveService()) {
+        MessageBoxA(dialog, kTextRemoveFailed, kCaptionKavo, MB_OK);
+        return;
+    }
+    MessageBoxA(dialog, kTextRemoved, kCaptionKavo, MB_OK);
+    ProgramContext.IsRegistered = 0;
+    EnableEditing(dialog, TRUE);
+    SetWindowTextA(GetDlgItem(dialog, IDC_TEST_DELETE), kButtonTestStart);
+}
+
+static void OnDropFiles(HWND dialog, HDROP drop)
+{
+    char path[TEXT_SIZE] = "";
+    if (!DragQueryFileA(drop, 0, path, sizeof path))
+        path[0] = '\0';
+    DragFinish(drop);
+    if (!ProgramContext.IsRegistered)
+        ApplyChosenProgram(dialog, path);
+    SetForegroundWindow(dialog);
+}
+
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        InitDialog(dialog);
+        break;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            OnOk(dialog);
+            break;
+        case IDCANCEL:
+            DestroyWindow(dialog);
+            break;
+        case IDC_BROWSE:
+            OnBrowse(dialog);
+            break;
+        case IDC_TEST_DELETE:
+            if (ProgramContext.IsRegistered)
+                OnRemove(dialog);
+            else
+                OnTestStart(dialog);
+            break;
+        }
+        break;
+    case WM_DROPFILES:
+        OnDropFiles(dialog, (HDROP)wParam);
+        break;
+    case WM_DESTROY:
+        // The start request goes to the name the settings hold now: OK may
+        // have changed it since the start-up probe.
+        if (ProgramContext.WasRunning)
+            StartRegisteredService();
+        PostQuitMessage(0);
+        break;
+    }
+    return 0;
+}
+
+void ApplyChosenProgram(HWND dialog, const char* path)
+{
+    if (!IsProgramFile(path)) {
+        MessageBoxA(dialog, kTextOnlyPrograms, kCaptionError, MB_OK);
+        return;
+    }
+    char serviceName[TEXT_SIZE];
+    GetBaseNameNoExt(serviceName, sizeof serviceName, path);
+    SetWindowTextA(GetDlgItem(dialog, IDC_PROGRAM), path);
+    SetWindowTextA(GetDlgItem(dialog, IDC_SERVICE_NAME), serviceName);
+}
+
 void RunSettingsDialog()
 {
+    HWND dialog = CreateDialogParamA(ProgramContext.InstanceHandle, MAKEINTRESOURCEA(IDD_SETTINGS),
+                                     GetDesktopWindow(), SettingsDialogProc, 0);
+    if (!dialog) {
+        // Without a window there is nothing to wait for: do what closing the
+        // dialog would have done.
+        if (ProgramContext.WasRunning)
+            StartRegisteredService();
+        return;
+    }
+    ShowWindow(dialog, SW_SHOW);
+    DragAcceptFiles(dialog, TRUE);
+
+    MSG message;
+    // GetMessageA answers -1 on an error; the loop ends then as well, rather
+    // than spinning on a message that never comes.
+    while (GetMessageA(&message, NULL, 0, 0) > 0) {
+        if (IsDialogMessageA(dialog, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
 }

@@ -1,5 +1,17 @@
 // The configuration dialog of interactive mode.
 #pragma once
 
-// Shows the dialog and runs its message loop until it is closed.
+#include <windows.h>
+
+// Shows the dialog and runs its message loop until it is closed. If the dialog
+// cannot be created, makes the start request that closing it would have made
+// and returns.
 void RunSettingsDialog();
+
+// The dialog procedure; it returns 0 for every message.
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The common step of Browse and drag-and-drop: a program file fills the program
+// field and proposes its name as the service name; any other file is refused
+// with a message.
+void ApplyChosenProgram(HWND dialog, const char* path);

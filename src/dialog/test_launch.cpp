@@ -1,0 +1,31 @@
+#include "dialog/test_launch.h"
+
+#include "entry/context.h"
+#include "host/launch.h"
+#include "resources/messages.h"
+
+// A program that never becomes idle must not keep the dialog blocked for good:
+// after this long the user is told all the same.
+static const DWORD kIdleWaitLimit = 30000;
+
+// How long a closing program is watched after its windows were asked to close;
+// one that takes longer is left to the user, as the message told them.
+static const DWORD kCloseWaitLimit = 30000;
+
+void TestLaunch(HWND dialog, const char* programPath, const char* options, ExitMethod exitMethod)
+{
+    PROCESS_INFORMATION child;
+    if (!LaunchChild(programPath, options, &child))
+        return;
+    WaitForInputIdle(child.hProcess, kIdleWaitLimit);
+    SetForegroundWindow(dialog);
+    MessageBoxA(dialog, kTextTestStarted, kCaptionKavo, MB_OK);
+
+    ProgramContext.ChildProcessId = (LONG)child.dwProcessId;
+    CloseChildWindows(exitMethod);
+    // Counted from here: the time the user spends on the program's own close
+    // question is not part of the limit.
+    WaitForSingleObject(child.hProcess, kCloseWaitLimit);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+}
