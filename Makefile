@@ -8,6 +8,7 @@ BUILD ?= build
 NATIVE := $(BUILD)/native
 WINDOWS := $(BUILD)/win32
 JOBS ?= 2
+FUZZ_SECONDS ?= 60
 
 .PHONY: all setup build test run bench fuzz clean
 
@@ -29,6 +30,11 @@ build: setup $(NATIVE)/CMakeCache.txt $(WINDOWS)/CMakeCache.txt
 test: build
 	cd $(NATIVE) && ctest -j $(JOBS) --output-on-failure
 	cd $(WINDOWS) && ctest -j $(JOBS) --output-on-failure
+
+fuzz: setup $(NATIVE)/CMakeCache.txt
+	cmake --build $(NATIVE) -j $(JOBS)
+	cmake --build $(NATIVE) -j $(JOBS) --target fuzz_coverage
+	fuzz/run.sh $(NATIVE)/fuzz $(FUZZ_SECONDS)
 
 run: build
 	@scripts/run-demo.sh $(WINDOWS)

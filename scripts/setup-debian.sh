@@ -4,7 +4,7 @@
 set -eu
 
 packages=(
-    make cmake g++ clang libclang-rt-14-dev googletest
+    make cmake g++ clang libclang-rt-14-dev llvm-14 googletest
     g++-mingw-w64-i686-posix binutils-mingw-w64-i686
     wine wine32:i386 xvfb xauth x11-apps x11-utils imagemagick
     locales fonts-ipafont-gothic

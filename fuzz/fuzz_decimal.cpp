@@ -1,0 +1,62 @@
+// The decimal conversion of the "end" value, on any text the INI file can hold.
+#include "fuzz_support.h"
+
+#include "settings/settings.h"
+#include "text/text.h"
+
+// atoi's reading with the value kept modulo 2^32: white space, one sign, digits.
+static int32_t WrappedDecimal(const std::string& text, size_t* digitCount)
+{
+    size_t i = 0;
+    while (i < text.size() && strchr(" \t\n\v\f\r", text[i]) && text[i] != '\0')
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    uint64_t value = 0;
+    *digitCount = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++*digitCount)
+        value = (value * 10 + (uint64_t)(text[i] - '0')) & 0xFFFFFFFFu;
+    if (negative)
+        value = (0x100000000u - value) & 0xFFFFFFFFu;
+    return (int32_t)(uint32_t)value;
+}
+
+static void CheckText(const std::string& text)
+{
+    TextBlock block(text);
+    int value = ParseDecimal(block.bytes);
+    size_t digits = 0;
+    FUZZ_CHECK(value == WrappedDecimal(text, &digits));
+    // Where nothing overflows, the C library agrees.
+    if (digits <= 9)
+        FUZZ_CHECK(value == atoi(block.bytes));
+    if (digits <= 18)
+        FUZZ_CHECK(value == (int32_t)(uint32_t)strtoll(block.bytes, NULL, 10));
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    InputReader input{data, size};
+    uint32_t bits = (uint32_t)input.Byte() | (uint32_t)input.Byte() << 8 | (uint32_t)input.Byte() << 16 |
+                    (uint32_t)input.Byte() << 24;
+    std::string text = input.Text();
+
+    CheckText(text);
+    // The profile read gives at most 259 bytes.
+    if (text.size() >= TEXT_SIZE)
+        CheckText(text.substr(0, TEXT_SIZE - 1));
+
+    // What the program writes ("%d") it reads back as the same value, also with
+    // white space before it and anything after it.
+    int32_t saved = (int32_t)bits;
+    char written[16];
+    snprintf(written, sizeof written, "%d", saved);
+    FUZZ_CHECK(ParseDecimal(written) == saved);
+    std::string padded = " \t" + std::string(written) + text;
+    if (text.empty() || text[0] < '0' || text[0] > '9') {
+        TextBlock block(padded);
+        FUZZ_CHECK(ParseDecimal(block.bytes) == saved);
+    }
+    return 0;
+}

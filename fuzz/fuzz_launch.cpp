@@ -1,0 +1,75 @@
+// The hosted program's command line and working directory, formed from
+// arbitrary fields and destination sizes.
+#include "fuzz_support.h"
+
+#include "host/portable_launch.h"
+#include "settings/settings.h"
+#include "text/sjis_path.h"
+
+// The program the system starts for a command line given without an
+// application name: up to the closing quote when the line opens with one,
+// otherwise up to the first space or tab.
+static std::string ModuleNameOf(const std::string& commandLine)
+{
+    if (!commandLine.empty() && commandLine[0] == '"') {
+        size_t close = commandLine.find('"', 1);
+        return commandLine.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+    }
+    return commandLine.substr(0, commandLine.find_first_of(" \t"));
+}
+
+static void CheckLaunch(const std::string& programPath, const std::string& options, size_t lineSize,
+                        size_t directorySize)
+{
+    TextBlock path(programPath);
+    TextBlock extra(options);
+    Block line(lineSize);
+    Block directory(directorySize);
+    int formed = BuildChildLaunch(path.bytes, extra.bytes, line.bytes, lineSize, directory.bytes, directorySize);
+
+    bool quoted = programPath.find(' ') != std::string::npos && programPath[0] != '"';
+    std::string program = quoted ? "\"" + programPath + "\"" : programPath;
+    std::string wantedLine = program + " " + options;
+    TextBlock cut(programPath);
+    CutLastPathComponent(cut.bytes);
+    std::string wantedDirectory = cut.bytes;
+
+    // Refused only when it does not fit; never cut.
+    FUZZ_CHECK(formed == (wantedLine.size() < lineSize && programPath.size() < directorySize ? 1 : 0));
+    if (formed) {
+        std::string formedLine = line.Text();
+        FUZZ_CHECK(formedLine == wantedLine);
+        // The line starts with the whole program path, and a path the user
+        // did not quote is the program the system will start.
+        FUZZ_CHECK(StartsWith(formedLine, program));
+        if (programPath.find_first_of("\"\t") == std::string::npos)
+            FUZZ_CHECK(ModuleNameOf(formedLine) == programPath);
+        FUZZ_CHECK(directory.Text() == wantedDirectory);
+    } else {
+        if (lineSize > 0)
+            FUZZ_CHECK(line.Text().empty());
+        if (directorySize > 0)
+            FUZZ_CHECK(directory.Text().empty());
+    }
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    InputReader input{data, size};
+    size_t lineSize = input.Byte() | (size_t)(input.Byte() & 3) << 8;
+    size_t directorySize = input.Byte() | (size_t)(input.Byte() & 1) << 8;
+    std::string programPath = input.Text();
+    std::string options = input.Text();
+
+    // The product's own sizes: fields of up to 259 bytes always fit.
+    CheckLaunch(programPath, options, COMMAND_LINE_SIZE, TEXT_SIZE);
+    if (programPath.size() < TEXT_SIZE && options.size() < TEXT_SIZE) {
+        char line[COMMAND_LINE_SIZE];
+        char directory[TEXT_SIZE];
+        FUZZ_CHECK(BuildChildLaunch(programPath.c_str(), options.c_str(), line, sizeof line, directory,
+                                    sizeof directory) == 1);
+    }
+    CheckLaunch(programPath, options, lineSize, directorySize);
+    CheckLaunch(programPath, options, lineSize, TEXT_SIZE);
+    return 0;
+}
