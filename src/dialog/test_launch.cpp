@@ -25,7 +25,7 @@ void TestLaunch(HWND dialog, const char* programPath, const char* options, ExitM
     CloseChildWindows(exitMethod);
     // Counted from here: the time the user spends on the program's own close
     // question is not part of the limit.
-    WaitForSingleObject(child.hProcess, kCloseWaitLimit);
+    WaitForChild(child.hProcess, kCloseWaitLimit);
     CloseHandle(child.hThread);
     CloseHandle(child.hProcess);
 }

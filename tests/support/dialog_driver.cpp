@@ -109,6 +109,26 @@ MessageBoxView WaitForMessageBoxBesidesAt(Where where, DWORD processId, HWND bes
     return ReadMessageBox(box);
 }
 
+void AnswerDialogMessageAt(Where where, DWORD processId, HWND dialog, const std::string& caption,
+                           const std::string& text, UINT type, int answer)
+{
+    MessageBoxView box = WaitForMessageBoxBesidesAt(where, processId, dialog);
+    if (!box.window)
+        return;
+    std::vector<int> buttons = type == MB_YESNO ? std::vector<int>{IDYES, IDNO} : std::vector<int>{IDOK};
+    if (box.owner != dialog || box.hasIcon || box.caption != caption || box.text != text || box.buttons != buttons) {
+        std::string shown;
+        for (int id : box.buttons)
+            shown += " " + std::to_string(id);
+        ADD_FAILURE_AT(where.file, where.line)
+            << "expected a box owned by the dialog, no icon, caption " << Escaped(caption) << ", text "
+            << Escaped(text) << "\nshown: owner " << (box.owner == dialog ? "the dialog" : "another window")
+            << (box.hasIcon ? ", an icon" : "") << ", caption " << Escaped(box.caption) << ", text "
+            << Escaped(box.text) << ", buttons" << shown;
+    }
+    AnswerMessageBoxAt(where, box, answer);
+}
+
 bool IsResponding(HWND window, DWORD waitMs)
 {
     return SendWithDeadline(window, WM_NULL, 0, 0, NULL, waitMs);

@@ -45,6 +45,13 @@ MessageBoxView WaitForMessageBoxBesidesAt(Where where, DWORD processId, HWND bes
                                           DWORD deadlineMs = kWindowDeadline);
 #define WaitForMessageBoxBesides(...) WaitForMessageBoxBesidesAt(HERE, __VA_ARGS__)
 
+// Waits for a message box beside the dialog and checks what a user sees: owned
+// by the dialog, no icon, the caption and text bytes, the buttons of type
+// (MB_OK or MB_YESNO); then presses answer.
+void AnswerDialogMessageAt(Where where, DWORD processId, HWND dialog, const std::string& caption,
+                           const std::string& text, UINT type, int answer);
+#define AnswerDialogMessage(...) AnswerDialogMessageAt(HERE, __VA_ARGS__)
+
 // Whether the window's thread handles a message within waitMs.
 bool IsResponding(HWND window, DWORD waitMs);
 
