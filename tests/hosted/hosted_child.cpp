@@ -26,6 +26,7 @@
 //   -no-window          makes no window (with -exit-after, still ends)
 //   -grandchild=LOG     starts another copy of itself logging to LOG, then ends
 //   -busy=MS            computes MS ms before its message loop; 0: forever
+//   -sleep=MS           sleeps MS ms before its message loop (not idle, no CPU)
 #include <windows.h>
 #include <stdarg.h>
 #include <stdio.h>
@@ -48,6 +49,7 @@ struct Options {
     bool noWindow = false;
     const char* grandchildLog = NULL;
     int busyMs = -1;
+    int sleepMs = -1;
 };
 
 Options options;
@@ -112,6 +114,8 @@ void ParseArguments(int argc, char** argv)
             options.grandchildLog = v;
         else if ((v = Value(a, "-busy")))
             options.busyMs = atoi(v);
+        else if ((v = Value(a, "-sleep")))
+            options.sleepMs = atoi(v);
     }
 }
 
@@ -242,6 +246,8 @@ int main(int argc, char** argv)
         while (options.busyMs == 0 || GetTickCount() - start < (DWORD)options.busyMs) {
         }
     }
+    if (options.sleepMs >= 0)
+        Sleep(options.sleepMs);
     Log("ready");
 
     MSG message;
