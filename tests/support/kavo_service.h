@@ -1,0 +1,27 @@
+// kavo.exe as a service: a copy of it in a folder of its own, with the
+// kavo.ini a test gives it, registered under a name of the test's own as
+// `sc create` would; the hosted test program's log in the same folder.
+#pragma once
+
+#include "support.h"
+
+// The path as a command line or a registration needs it: in quotes when it holds a space.
+std::string QuotedPath(const std::string& path);
+
+struct KavoService {
+    ServiceGuard guard;
+    std::string dir;   // holds kavo.exe and kavo.ini
+    std::string log;   // where the hosted test program is told to log
+    KavoService(const std::string& name, const std::string& folder);
+    // Writes ini as kavo.ini (none when empty) and registers kavo.exe; fails the test if refused.
+    bool RegisterAt(Where where, const std::string& ini);
+    // The hosted program's process id, from its log.
+    DWORD ChildIdAt(Where where);
+    std::string ExePath() const { return dir + "\\kavo.exe"; }
+    std::string IniPath() const { return dir + "\\kavo.ini"; }
+};
+#define RegisterKavo(service, ...) (service).RegisterAt(HERE, __VA_ARGS__)
+#define ChildIdOf(service) (service).ChildIdAt(HERE)
+
+// The process that serves the service while it runs, 0 when none.
+DWORD ServiceProcessId(const std::string& name);
