@@ -13,7 +13,8 @@
 //
 // Windows are named main1, main2..., hidden and owned.
 //
-// Arguments: the log file's path, and any of
+// Arguments: the log file's path (the first argument not starting with "-";
+// later ones are ignored), and any of
 //   -windows=N          N unowned visible windows (default 1)
 //   -hidden             one more unowned window, never shown
 //   -owned              one more window, owned by main1
@@ -88,8 +89,10 @@ void ParseArguments(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
         const char* v;
-        if (a[0] != '-')
-            options.logPath = a;
+        if (a[0] != '-') {
+            if (!options.logPath)
+                options.logPath = a;
+        }
         else if ((v = Value(a, "-windows")))
             options.windows = atoi(v);
         else if (strcmp(a, "-hidden") == 0)

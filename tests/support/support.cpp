@@ -355,3 +355,190 @@ ServiceRegistration ReadServiceRegistration(const std::string& name)
     CloseServiceHandle(manager);
     return registration;
 }
+
+bool CreateServiceAt(Where where, const std::string& name, const std::string& binaryPath)
+{
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CREATE_SERVICE);
+    SC_HANDLE service = NULL;
+    if (manager)
+        service = CreateServiceA(manager, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                 SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, binaryPath.c_str(), NULL, NULL, NULL,
+                                 NULL, NULL);
+    DWORD error = GetLastError();
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+    if (!service)
+        ADD_FAILURE_AT(where.file, where.line) << "cannot register " << name << " for " << binaryPath << ": error "
+                                               << error;
+    return service != NULL;
+}
+
+static bool ServiceRequestAt(Where where, const std::string& name, bool start)
+{
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceA(manager, name.c_str(), SERVICE_START | SERVICE_STOP) : NULL;
+    BOOL done = FALSE;
+    if (service) {
+        SERVICE_STATUS status;
+        done = start ? StartServiceA(service, 0, NULL) : ControlService(service, SERVICE_CONTROL_STOP, &status);
+    }
+    DWORD error = GetLastError();
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+    if (!done)
+        ADD_FAILURE_AT(where.file, where.line) << "cannot " << (start ? "start " : "stop ") << name << ": error "
+                                               << error;
+    return done != FALSE;
+}
+
+bool StartServiceAt(Where where, const std::string& name)
+{
+    return ServiceRequestAt(where, name, true);
+}
+
+bool StopServiceAt(Where where, const std::string& name)
+{
+    return ServiceRequestAt(where, name, false);
+}
+
+// One armed notification. Wine's notification thread may still write into it
+// after the service handle has gone, so one that never fired is not freed.
+struct Notification {
+    SERVICE_NOTIFYW notify = {};
+    volatile LONG fired = 0;
+};
+
+static void CALLBACK NotificationFired(void* parameter)
+{
+    SERVICE_NOTIFYW* notify = (SERVICE_NOTIFYW*)parameter;
+    InterlockedExchange(&((Notification*)notify->pContext)->fired, 1);
+}
+
+static Notification* ArmStoppedNotification(SC_HANDLE service)
+{
+    Notification* notification = new Notification;
+    notification->notify.dwVersion = SERVICE_NOTIFY_STATUS_CHANGE;
+    notification->notify.pfnNotifyCallback = (PFN_SC_NOTIFY_CALLBACK)NotificationFired;
+    notification->notify.pContext = notification;
+    if (NotifyServiceStatusChangeW(service, SERVICE_NOTIFY_STOPPED, &notification->notify) != ERROR_SUCCESS) {
+        delete notification;
+        return NULL;
+    }
+    return notification;
+}
+
+// The callback runs as an APC on the thread that armed the notification.
+static bool WaitForNotification(Notification* notification, DWORD deadlineMs)
+{
+    DWORD start = GetTickCount();
+    while (!notification->fired) {
+        if (GetTickCount() - start >= deadlineMs)
+            return false;
+        SleepEx(kPollInterval, TRUE);
+    }
+    return true;
+}
+
+// How long a notification for a state the service is in already takes to come.
+static const DWORD kImmediateNotificationDeadline = 5000;
+
+StoppedReportWatch::StoppedReportWatch(const std::string& serviceName) : name(serviceName)
+{
+    manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    service = manager ? OpenServiceA(manager, name.c_str(), SERVICE_QUERY_STATUS) : NULL;
+    if (!service)
+        return;
+    pending = ArmStoppedNotification(service);
+    SERVICE_STATUS status;
+    // A stopped service answers a fresh handle at once with its present record;
+    // the next notification is then the next STOPPED report.
+    if (pending && QueryServiceStatus(service, &status) && status.dwCurrentState == SERVICE_STOPPED &&
+        WaitForNotification(pending, kImmediateNotificationDeadline)) {
+        delete pending;
+        pending = ArmStoppedNotification(service);
+    }
+}
+
+StoppedReportWatch::~StoppedReportWatch()
+{
+    if (pending && pending->fired)
+        delete pending;
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+}
+
+bool StoppedReportWatch::WaitAt(Where where, SERVICE_STATUS_PROCESS* reported, DWORD deadlineMs)
+{
+    if (!pending) {
+        ADD_FAILURE_AT(where.file, where.line) << "cannot watch service " << name << " for its stop";
+        return false;
+    }
+    if (!WaitForNotification(pending, deadlineMs)) {
+        ADD_FAILURE_AT(where.file, where.line) << "service " << name << " reported no STOPPED within " << deadlineMs
+                                               << " ms";
+        return false;
+    }
+    *reported = pending->notify.ServiceStatus;
+    return true;
+}
+
+std::vector<std::string> ReadLogLines(const std::string& path)
+{
+    std::vector<std::string> lines;
+    std::string bytes = ReadFileBytes(path);
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t end = bytes.find('\n', start);
+        if (end == std::string::npos)
+            break;   // a line still being written
+        lines.push_back(bytes.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::vector<std::string> LogLinesStartingWith(const std::string& path, const std::string& prefix)
+{
+    std::vector<std::string> found;
+    for (const std::string& line : ReadLogLines(path))
+        if (line.compare(0, prefix.size(), prefix) == 0)
+            found.push_back(line);
+    return found;
+}
+
+std::string WaitForLogLineAt(Where where, const std::string& path, const std::string& prefix, DWORD deadlineMs)
+{
+    std::string line;
+    bool found = PollUntil(
+        [&] {
+            std::vector<std::string> lines = LogLinesStartingWith(path, prefix);
+            if (lines.empty())
+                return false;
+            line = lines.front();
+            return true;
+        },
+        deadlineMs);
+    if (!found)
+        ADD_FAILURE_AT(where.file, where.line) << "no line starting with " << Escaped(prefix) << " in " << path
+                                               << " after " << deadlineMs << " ms; it holds "
+                                               << Escaped(ReadFileBytes(path));
+    return line;
+}
+
+void EndProcessById(DWORD processId)
+{
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
+    if (!process)
+        return;
+    if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, kExitDeadline);
+    }
+    CloseHandle(process);
+}

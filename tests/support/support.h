@@ -127,3 +127,45 @@ struct ServiceRegistration {
     std::string binaryPath, loadOrderGroup, dependencies, account, displayName;
 };
 ServiceRegistration ReadServiceRegistration(const std::string& name);
+
+// Registers binaryPath (as given: quote it yourself) as a service the way
+// `sc create` does: own process, started on demand. Fails the test if refused.
+bool CreateServiceAt(Where where, const std::string& name, const std::string& binaryPath);
+#define CreateServiceFor(...) CreateServiceAt(HERE, __VA_ARGS__)
+
+// Asks the service control manager to start the service, or to stop it; fails
+// the test when the request is refused.
+bool StartServiceAt(Where where, const std::string& name);
+#define StartServiceNow(...) StartServiceAt(HERE, __VA_ARGS__)
+bool StopServiceAt(Where where, const std::string& name);
+#define StopServiceNow(...) StopServiceAt(HERE, __VA_ARGS__)
+
+// Catches the status record a service reports when it next enters STOPPED.
+// Wine replaces the reported exit codes once the service process has ended,
+// so the record is caught by a status-change notification armed beforehand:
+// make the watch before the stop (or before the start).
+struct StoppedReportWatch {
+    explicit StoppedReportWatch(const std::string& name);
+    ~StoppedReportWatch();
+    StoppedReportWatch(const StoppedReportWatch&) = delete;
+    StoppedReportWatch& operator=(const StoppedReportWatch&) = delete;
+    // The reported record; fails the test when none comes within the deadline.
+    bool WaitAt(Where where, SERVICE_STATUS_PROCESS* reported, DWORD deadlineMs = kExitDeadline);
+
+    std::string name;
+    SC_HANDLE manager = NULL;
+    SC_HANDLE service = NULL;
+    struct Notification* pending = NULL;
+};
+
+// The hosted test program's log: one event per line (see tests/hosted).
+std::vector<std::string> ReadLogLines(const std::string& path);
+// The lines of the log that start with prefix.
+std::vector<std::string> LogLinesStartingWith(const std::string& path, const std::string& prefix);
+// Waits until the log holds a line starting with prefix; that line, or "" after failing the test.
+std::string WaitForLogLineAt(Where where, const std::string& path, const std::string& prefix,
+                             DWORD deadlineMs = kWindowDeadline);
+#define WaitForLogLine(...) WaitForLogLineAt(HERE, __VA_ARGS__)
+
+// Ends a process by its id if it still runs (a hosted program left behind on purpose).
+void EndProcessById(DWORD processId);

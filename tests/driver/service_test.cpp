@@ -1,0 +1,256 @@
+// kavo.exe as the service control manager runs it: the hosted program's command
+// line and folder, the close messages a stop sends, and what the service reports.
+#include <gtest/gtest.h>
+
+#include "support/support.h"
+
+namespace {
+
+// 表 in code page 932: its second byte is a backslash.
+#define HYO "\x95\x5c"
+
+std::string KavoIni(const std::string& exe, const std::string& options, const std::string& name, int exitMethod)
+{
+    return "[kavo]\r\nexe=" + exe + "\r\noption=" + options + "\r\nname=" + name + "\r\nend=" +
+           std::to_string(exitMethod) + "\r\n";
+}
+
+std::string Quoted(const std::string& path)
+{
+    return path.find(' ') == std::string::npos ? path : "\"" + path + "\"";
+}
+
+// A copy of kavo.exe in a folder of its own with the given kavo.ini (none when
+// ini is empty), registered under the guard's name as `sc create` would.
+struct KavoService {
+    ServiceGuard guard;
+    std::string dir;
+    std::string log;
+    KavoService(const std::string& name, const std::string& folder) : guard(name)
+    {
+        dir = MakeWorkDir(folder);
+        log = dir + "\\child.log";
+        EXPECT_TRUE(CopyFileTo(KavoExePath(), dir + "\\kavo.exe"));
+    }
+    bool Register(const std::string& ini)
+    {
+        if (!ini.empty() && !WriteFileBytes(dir + "\\kavo.ini", ini))
+            return false;
+        return CreateServiceFor(guard.name, Quoted(dir + "\\kavo.exe"));
+    }
+    // Hosts the hosted test program, logging to log, with more options.
+    bool RegisterHosting(const std::string& options, int exitMethod)
+    {
+        return Register(KavoIni(HostedChildPath(), log + " " + options, guard.name, exitMethod));
+    }
+    // The hosted program's process id, from its log.
+    DWORD ChildId()
+    {
+        std::string line = WaitForLogLine(log, "start ");
+        return line.empty() ? 0 : strtoul(line.c_str() + 6, NULL, 10);
+    }
+};
+
+TEST(HostService, CommandLineAndWorkingDirectory)
+{
+    const struct {
+        const char* folder;   // holds the hosted program, under the test's folder
+        const char* options;
+    } cases[] = {
+        {"prog", "-x \"quoted arg\""},
+        {"prog", ""},   // the line then ends in a space
+        {"dir with space", "-x"},
+        {"jp" HYO "dir", "-x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Escaped(c.folder) + " " + c.options);
+        KavoService service("kavo_cmdline", "service_cmdline");
+        std::string programDir = service.dir + "\\" + c.folder;
+        ASSERT_TRUE(CreateDirectoryA(programDir.c_str(), NULL));
+        std::string program = programDir + "\\hosted_child.exe";
+        ASSERT_TRUE(CopyFileTo(HostedChildPath(), program));
+        // Unquoted, "...\dir with space\hosted_child.exe" would start "...\dir.exe".
+        ASSERT_TRUE(CopyFileTo(HostedChildPath(), service.dir + "\\dir.exe"));
+        std::string options = service.log + (*c.options ? " " : "") + c.options;
+        ASSERT_TRUE(service.Register(KavoIni(program, options, service.guard.name, 0)));
+
+        ASSERT_TRUE(StartServiceNow(service.guard.name));
+        WaitForLogLine(service.log, "ready");
+        EXPECT_EQ("command-line " + Quoted(program) + " " + options, WaitForLogLine(service.log, "command-line "));
+        EXPECT_EQ("current-directory " + programDir, WaitForLogLine(service.log, "current-directory "));
+        EXPECT_EQ(1u, LogLinesStartingWith(service.log, "start ").size());
+        // dir.exe, had it been started, would have taken "with" for its log.
+        EXPECT_FALSE(FileExists(programDir + "\\with"));
+        SERVICE_STATUS status;
+        ASSERT_TRUE(QueryServiceState(service.guard.name, &status));
+        EXPECT_EQ((DWORD)SERVICE_RUNNING, status.dwCurrentState);
+        EXPECT_EQ((DWORD)SERVICE_WIN32_OWN_PROCESS, status.dwServiceType);
+        EXPECT_EQ((DWORD)(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN), status.dwControlsAccepted);
+        EXPECT_EQ(3000u, status.dwWaitHint);
+
+        ASSERT_TRUE(StopServiceNow(service.guard.name));
+        WaitForServiceState(service.guard.name, SERVICE_STOPPED);
+        WaitForLogLine(service.log, "exit ");
+    }
+}
+
+// A stop sends one message to every unowned top-level window of the child,
+// hidden ones too, and none to an owned window.
+TEST(HostService, StopClosesEveryUnownedWindow)
+{
+    const struct {
+        int exitMethod;
+        const char* message;
+    } cases[] = {{1, "SC_CLOSE"}, {0, "WM_CLOSE"}, {-1, "WM_CLOSE"}, {7, "WM_CLOSE"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("exit method " + std::to_string(c.exitMethod));
+        KavoService service("kavo_close", "service_close");
+        ASSERT_TRUE(service.RegisterHosting("-windows=2 -hidden -owned", c.exitMethod));
+        ASSERT_TRUE(StartServiceNow(service.guard.name));
+        WaitForLogLine(service.log, "ready");
+        StoppedReportWatch watch(service.guard.name);
+        ASSERT_TRUE(StopServiceNow(service.guard.name));
+        SERVICE_STATUS_PROCESS reported = {};
+        ASSERT_TRUE(watch.WaitAt(HERE, &reported));
+        EXPECT_EQ(0u, reported.dwWin32ExitCode);
+        EXPECT_EQ("exit 0", WaitForLogLine(service.log, "exit "));
+
+        std::string m = c.message;
+        for (const char* window : {"main1 unowned visible", "main2 unowned visible", "hidden unowned hidden"})
+            EXPECT_EQ(1u, LogLinesStartingWith(service.log, "close " + m + " " + window).size()) << window;
+        EXPECT_TRUE(LogLinesStartingWith(service.log, "close " + m + " owned").empty());
+        EXPECT_TRUE(LogLinesStartingWith(service.log, "close WM_CLOSE owned").empty());
+        if (c.exitMethod != 1) {
+            EXPECT_TRUE(LogLinesStartingWith(service.log, "close SC_CLOSE").empty());
+        } else {   // each SC_CLOSE becomes that window's own WM_CLOSE, nothing more
+            EXPECT_EQ(3u, LogLinesStartingWith(service.log, "close WM_CLOSE").size());
+        }
+    }
+}
+
+// A child that does not close on the stop is left running; the service stops
+// all the same, at once.
+TEST(HostService, ChildThatDoesNotCloseIsLeftRunning)
+{
+    const struct {
+        const char* options;
+        int exitMethod;
+        const char* received;   // the close line it logs, if any
+    } cases[] = {
+        {"-no-window", 0, NULL},
+        {"-ignore-sc-close", 1, "close SC_CLOSE main1 unowned visible"},
+        {"-ignore-close", 0, "close WM_CLOSE main1 unowned visible"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        KavoService service("kavo_stubborn", "service_stubborn");
+        ASSERT_TRUE(service.RegisterHosting(c.options, c.exitMethod));
+        ASSERT_TRUE(StartServiceNow(service.guard.name));
+        WaitForLogLine(service.log, "ready");
+        DWORD childId = service.ChildId();
+        HANDLE child = OpenProcess(SYNCHRONIZE, FALSE, childId);
+        ASSERT_TRUE(child != NULL);
+        ASSERT_TRUE(StopServiceNow(service.guard.name));
+        WaitForServiceState(service.guard.name, SERVICE_STOPPED);
+        if (c.received) {
+            EXPECT_EQ(c.received, WaitForLogLine(service.log, "close "));
+        } else {
+            EXPECT_TRUE(LogLinesStartingWith(service.log, "close ").empty());
+        }
+        EXPECT_EQ((DWORD)WAIT_TIMEOUT, WaitForSingleObject(child, 0));
+        EXPECT_TRUE(LogLinesStartingWith(service.log, "exit ").empty());
+        CloseHandle(child);
+        EndProcessById(childId);
+    }
+}
+
+// A child that ends by itself ends the service; an exit code other than 0
+// comes back as the service's own error.
+TEST(HostService, ChildThatEndsEndsTheService)
+{
+    const struct {
+        int exitCode;
+        DWORD win32ExitCode;
+        DWORD serviceSpecificExitCode;
+    } cases[] = {{0, 0, 0}, {3, ERROR_SERVICE_SPECIFIC_ERROR, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("exit code " + std::to_string(c.exitCode));
+        KavoService service("kavo_ends", "service_ends");
+        ASSERT_TRUE(service.RegisterHosting("-exit-after=300 -exit-code=" + std::to_string(c.exitCode), 0));
+        StoppedReportWatch watch(service.guard.name);
+        ASSERT_TRUE(StartServiceNow(service.guard.name));
+        SERVICE_STATUS_PROCESS reported = {};
+        ASSERT_TRUE(watch.WaitAt(HERE, &reported));
+        EXPECT_EQ((DWORD)SERVICE_STOPPED, reported.dwCurrentState);
+        EXPECT_EQ(c.win32ExitCode, reported.dwWin32ExitCode);
+        EXPECT_EQ(c.serviceSpecificExitCode, reported.dwServiceSpecificExitCode);
+        EXPECT_EQ("exit " + std::to_string(c.exitCode), WaitForLogLine(service.log, "exit "));
+        EXPECT_TRUE(LogLinesStartingWith(service.log, "close ").empty());
+    }
+}
+
+// Nothing to host: the service stops right after it started, with the
+// launch's error, not as a success.
+TEST(HostService, FailedLaunchIsReported)
+{
+    const struct {
+        const char* what;
+        bool withIni;
+    } cases[] = {{"no kavo.ini", false}, {"a program that is not there", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        KavoService service("kavo_nolaunch", "service_nolaunch");
+        std::string ini = c.withIni ? KavoIni(service.dir + "\\missing.exe", "", service.guard.name, 0) : "";
+        ASSERT_TRUE(service.Register(ini));
+        StoppedReportWatch watch(service.guard.name);
+        ASSERT_TRUE(StartServiceNow(service.guard.name));
+        SERVICE_STATUS_PROCESS reported = {};
+        ASSERT_TRUE(watch.WaitAt(HERE, &reported));
+        EXPECT_EQ((DWORD)SERVICE_STOPPED, reported.dwCurrentState);
+        EXPECT_NE(0u, reported.dwWin32ExitCode);
+        EXPECT_NE((DWORD)ERROR_PROCESS_ABORTED, reported.dwWin32ExitCode);
+        if (c.withIni) {
+            EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, reported.dwWin32ExitCode);
+        }
+        EXPECT_EQ(0u, reported.dwServiceSpecificExitCode);
+    }
+}
+
+// A second kavo.exe in service mode for the same service name ends at once
+// with 0, and the service goes on.
+TEST(HostService, SecondInstanceEndsAtOnce)
+{
+    KavoService service("kavo_second", "service_second");
+    ASSERT_TRUE(service.RegisterHosting("", 0));
+    ASSERT_TRUE(StartServiceNow(service.guard.name));
+    WaitForLogLine(service.log, "ready");
+
+    Program second;
+    ASSERT_TRUE(StartProgram(second, Quoted(service.dir + "\\kavo.exe"), BuildDir()));
+    EXPECT_EQ(0u, WaitForExit(second));
+    EXPECT_TRUE(WindowsOfProcess(second.id, NULL).empty());
+
+    SERVICE_STATUS status;
+    ASSERT_TRUE(QueryServiceState(service.guard.name, &status));
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, status.dwCurrentState);
+    EXPECT_EQ(1u, LogLinesStartingWith(service.log, "start ").size());
+    ASSERT_TRUE(StopServiceNow(service.guard.name));
+    WaitForServiceState(service.guard.name, SERVICE_STOPPED);
+    EXPECT_EQ("exit 0", WaitForLogLine(service.log, "exit "));
+}
+
+// A service name too long for the instance guard's name: the service runs
+// without the guard.
+TEST(HostService, NameTooLongForTheGuardStillRuns)
+{
+    KavoService service(std::string(250, 'k'), "service_longname");
+    ASSERT_TRUE(service.RegisterHosting("", 1));
+    ASSERT_TRUE(StartServiceNow(service.guard.name));
+    WaitForLogLine(service.log, "ready");
+    WaitForServiceState(service.guard.name, SERVICE_RUNNING);
+    ASSERT_TRUE(StopServiceNow(service.guard.name));
+    WaitForServiceState(service.guard.name, SERVICE_STOPPED);
+    EXPECT_EQ("close SC_CLOSE main1 unowned visible", WaitForLogLine(service.log, "close "));
+}
+
+}  // namespace
