@@ -45,3 +45,65 @@ DWORD ServiceProcessId(const std::string& name)
         CloseServiceHandle(manager);
     return processId;
 }
+
+// Wine's window station for services (Windows: session 0's).
+static const char kServiceWindowStation[] = "__wineservice_winstation";
+static const char kServiceDesktop[] = "Default";
+
+namespace {
+struct DesktopWork {
+    void (*work)(void*);
+    void* context;
+    bool switched;
+};
+
+DWORD WINAPI RunOnDesktop(void* parameter)
+{
+    DesktopWork* job = (DesktopWork*)parameter;
+    // A fresh thread has no windows yet, so it may change its desktop.
+    HDESK desktop = OpenDesktopA(kServiceDesktop, 0, FALSE, GENERIC_ALL);
+    job->switched = desktop && SetThreadDesktop(desktop);
+    if (job->switched)
+        job->work(job->context);
+    if (desktop)
+        CloseDesktop(desktop);
+    return 0;
+}
+}  // namespace
+
+bool OnServiceDesktopAt(Where where, void (*work)(void* context), void* context)
+{
+    HWINSTA own = GetProcessWindowStation();
+    HWINSTA station = OpenWindowStationA(kServiceWindowStation, FALSE, GENERIC_ALL);
+    if (!station || !SetProcessWindowStation(station)) {
+        ADD_FAILURE_AT(where.file, where.line) << "cannot switch to window station " << kServiceWindowStation
+                                               << ": error " << GetLastError();
+        if (station)
+            CloseWindowStation(station);
+        return false;
+    }
+    DesktopWork job = {work, context, false};
+    HANDLE thread = CreateThread(NULL, 0, RunOnDesktop, &job, 0, NULL);
+    if (thread) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+    SetProcessWindowStation(own);
+    CloseWindowStation(station);
+    if (!job.switched)
+        ADD_FAILURE_AT(where.file, where.line) << "cannot switch to the services' desktop";
+    return job.switched;
+}
+
+std::vector<HWND> MessageOnlyWindowsOfProcess(DWORD processId)
+{
+    std::vector<HWND> found;
+    for (HWND window = FindWindowExA(HWND_MESSAGE, NULL, NULL, NULL); window;
+         window = FindWindowExA(HWND_MESSAGE, window, NULL, NULL)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId)
+            found.push_back(window);
+    }
+    return found;
+}

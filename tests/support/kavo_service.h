@@ -25,3 +25,13 @@ struct KavoService {
 
 // The process that serves the service while it runs, 0 when none.
 DWORD ServiceProcessId(const std::string& name);
+
+// Runs work on a thread of its own that is switched to the window station and
+// desktop where services run (where the hosted program's windows and message
+// boxes are); the process's window station is restored afterwards. False,
+// after failing the test, when the switch is refused.
+bool OnServiceDesktopAt(Where where, void (*work)(void* context), void* context);
+#define OnServiceDesktop(...) OnServiceDesktopAt(HERE, __VA_ARGS__)
+
+// Message-only windows of a process (EnumWindows does not report them).
+std::vector<HWND> MessageOnlyWindowsOfProcess(DWORD processId);
