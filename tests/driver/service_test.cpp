@@ -1,6 +1,7 @@
 // kavo.exe as the service control manager runs it: the hosted program's command
 // line and folder, the close messages a stop sends, and what the service reports.
 #include <gtest/gtest.h>
+#include <aclapi.h>
 
 #include "support/support.h"
 
@@ -216,8 +217,9 @@ TEST(HostService, FailedLaunchIsReported)
     }
 }
 
-// A second kavo.exe in service mode for the same service name ends at once
-// with 0, and the service goes on.
+// While the service runs, its instance guard is the mutex "$$kavo$$<name>$$",
+// open to every account (no DACL). A second kavo.exe in service mode for the
+// same name ends at once with 0, and the service goes on.
 TEST(HostService, SecondInstanceEndsAtOnce)
 {
     KavoService service("kavo_second", "service_second");
@@ -225,9 +227,22 @@ TEST(HostService, SecondInstanceEndsAtOnce)
     ASSERT_TRUE(StartServiceNow(service.guard.name));
     WaitForLogLine(service.log, "ready");
 
+    HANDLE guard = OpenMutexA(SYNCHRONIZE | READ_CONTROL, FALSE, "$$kavo$$kavo_second$$");
+    ASSERT_TRUE(guard != NULL) << GetLastError();
+    PACL dacl = (PACL)1;
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    EXPECT_EQ((DWORD)ERROR_SUCCESS, GetSecurityInfo(guard, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, NULL, NULL,
+                                                    &dacl, NULL, &descriptor));
+    EXPECT_TRUE(dacl == NULL);
+    LocalFree(descriptor);
+    CloseHandle(guard);
+
     Program second;
     ASSERT_TRUE(StartProgram(second, Quoted(service.dir + "\\kavo.exe"), BuildDir()));
-    EXPECT_EQ(0u, WaitForExit(second));
+    // Past the guard, Wine's dispatcher would wait this long on the running
+    // service's control pipe before it gives up.
+    const DWORD kUnguardedDispatcherWait = 10000;
+    EXPECT_EQ(0u, WaitForExit(second, kUnguardedDispatcherWait / 2));
     EXPECT_TRUE(WindowsOfProcess(second.id, NULL).empty());
 
     SERVICE_STATUS status;
