@@ -1,0 +1,330 @@
+// The dialog with Wine's service control manager behind it: registering and
+// starting from OK, the registered face, a running service stopped for the
+// time of the dialog and started again, deleting.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include "dialog_texts.h"
+#include "resources/resource.h"
+#include "support/dialog_driver.h"
+
+namespace {
+
+// kavo.exe in a folder of its own whose kavo.ini hosts the hosted test program
+// under a service name of the test's own; registered and started on request,
+// and its dialog.
+struct ServiceDialog {
+    ServiceGuard guard;
+    KavoDialog kavo;
+    std::string log;
+
+    ServiceDialog(const std::string& name) : guard(name) {}
+
+    bool PrepareAt(Where where, const std::string& exitMethod = "0")
+    {
+        kavo.dir = MakeWorkDir("dialog_" + guard.name);
+        log = kavo.dir + "\\child.log";
+        if (!CopyFileTo(KavoExePath(), kavo.dir + "\\kavo.exe") ||
+            !WriteFileBytes(kavo.IniPath(), Ini(exitMethod))) {
+            ADD_FAILURE_AT(where.file, where.line) << "cannot prepare " << kavo.dir;
+            return false;
+        }
+        return true;
+    }
+    std::string Ini(const std::string& exitMethod) const
+    {
+        return KavoIni(HostedChildPath(), log, guard.name, exitMethod);
+    }
+    bool RegisterAt(Where where) { return CreateServiceAt(where, guard.name, kavo.dir + "\\kavo.exe"); }
+    // Started, and the hosted program up.
+    bool StartAt(Where where)
+    {
+        return StartServiceAt(where, guard.name) && WaitForServiceStateAt(where, guard.name, SERVICE_RUNNING) &&
+               WaitForLogLineAt(where, log, "ready") != "";
+    }
+    ~ServiceDialog()
+    {
+        // The service first: a program ended under a running service would race
+        // the stop request with the service's own end.
+        DeleteServiceNow(guard.name);
+        for (const std::string& line : LogLinesStartingWith(log, "start "))
+            EndProcessById(strtoul(line.c_str() + 6, NULL, 10));
+    }
+};
+
+#define Prepare(dialog, ...) (dialog).PrepareAt(HERE, ##__VA_ARGS__)
+#define Register(dialog) (dialog).RegisterAt(HERE)
+#define Start(dialog) (dialog).StartAt(HERE)
+
+// The process that serves a running service, to wait for its end.
+bool OpenServiceProcess(const std::string& name, Program& program)
+{
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceA(manager, name.c_str(), SERVICE_QUERY_STATUS) : NULL;
+    SERVICE_STATUS_PROCESS status = {};
+    DWORD needed = 0;
+    if (service && QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, (BYTE*)&status, sizeof status, &needed)) {
+        program.id = status.dwProcessId;
+        program.process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE,
+                                      status.dwProcessId);
+    }
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+    return program.process != NULL;
+}
+
+DWORD ServiceState(const std::string& name)
+{
+    SERVICE_STATUS status = {};
+    return QueryServiceState(name, &status) ? status.dwCurrentState : 0;
+}
+
+bool WaitForLogLineCountAt(Where where, const std::string& log, const std::string& prefix, size_t count)
+{
+    if (PollUntil([&] { return LogLinesStartingWith(log, prefix).size() >= count; }, kExitDeadline))
+        return true;
+    ADD_FAILURE_AT(where.file, where.line) << "fewer than " << count << " lines " << Escaped(prefix) << " in "
+                                           << Escaped(ReadFileBytes(log));
+    return false;
+}
+#define WaitForLogLineCount(...) WaitForLogLineCountAt(HERE, __VA_ARGS__)
+
+void ExpectRegisteredFace(Where where, HWND dialog, bool registered)
+{
+    SCOPED_TRACE(testing::Message() << where.file << ":" << where.line);
+    for (int id : {IDC_PROGRAM, IDC_OPTIONS, IDC_SERVICE_NAME, IDC_EXIT_METHOD, IDC_BROWSE})
+        EXPECT_EQ(!registered, IsControlEnabled(dialog, id)) << "control " << id;
+    for (int id : {IDOK, IDCANCEL, IDC_TEST_DELETE})
+        EXPECT_TRUE(IsControlEnabled(dialog, id)) << "control " << id;
+    EXPECT_EQ(registered ? kRemoveButton : kTestStartButton, ControlText(dialog, IDC_TEST_DELETE));
+}
+
+// OK, "register?" Yes: registered as the service manager's own process, on
+// demand, local system, kavo.exe itself; then started only on Yes.
+TEST(DialogService, OkRegistersAndStartsOnYes)
+{
+    for (bool start : {false, true}) {
+        SCOPED_TRACE(start ? "start: Yes" : "start: No");
+        ServiceDialog test(start ? "kavo_dlg_yes_yes" : "kavo_dlg_yes_no");
+        ASSERT_TRUE(Prepare(test));
+        ASSERT_TRUE(WriteFileBytes(test.kavo.IniPath(), ""));
+        ASSERT_TRUE(StartKavoDialog(test.kavo));
+        SetControlText(test.kavo.window, IDC_PROGRAM, HostedChildPath());
+        SetControlText(test.kavo.window, IDC_OPTIONS, test.log);
+        SetControlText(test.kavo.window, IDC_SERVICE_NAME, test.guard.name);
+        SelectComboItem(test.kavo.window, IDC_EXIT_METHOD, 1);
+        ClickButton(test.kavo.window, IDOK);
+        AnswerDialogMessage(test.kavo.program.id, test.kavo.window, "kavo", kAskRegister, MB_YESNO, IDYES);
+        AnswerDialogMessage(test.kavo.program.id, test.kavo.window, "kavo", kAskStart, MB_YESNO,
+                            start ? IDYES : IDNO);
+        EXPECT_EQ(0u, WaitForExit(test.kavo.program));
+
+        EXPECT_EQ(test.Ini("1"), ReadFileBytes(test.kavo.IniPath()));
+        ServiceRegistration registration = ReadServiceRegistration(test.guard.name);
+        ASSERT_TRUE(registration.found);
+        EXPECT_EQ((DWORD)SERVICE_WIN32_OWN_PROCESS, registration.serviceType);
+        EXPECT_EQ((DWORD)SERVICE_DEMAND_START, registration.startType);
+        EXPECT_EQ((DWORD)SERVICE_ERROR_NORMAL, registration.errorControl);
+        EXPECT_EQ(test.kavo.dir + "\\kavo.exe", registration.binaryPath);
+        EXPECT_EQ("LocalSystem", registration.account);
+        EXPECT_EQ(test.guard.name, registration.displayName);
+        if (start) {
+            EXPECT_TRUE(WaitForServiceState(test.guard.name, SERVICE_RUNNING));
+            EXPECT_NE("", WaitForLogLine(test.log, "ready"));
+        } else {
+            EXPECT_EQ((DWORD)SERVICE_STOPPED, ServiceState(test.guard.name));
+            EXPECT_FALSE(FileExists(test.log));
+        }
+    }
+}
+
+// A name the service manager refuses, or one that exists already: the failure
+// message, the dialog closes, the settings are saved all the same.
+TEST(DialogService, RegistrationFailure)
+{
+    ServiceGuard existing("kavo_dlg_taken");
+    ASSERT_TRUE(CreateServiceFor(existing.name, "C:\\windows\\system32\\notepad.exe"));
+    for (std::string name : {std::string("kavo_dlg\\slash"), existing.name}) {
+        SCOPED_TRACE(name);
+        KavoDialog kavo;
+        ASSERT_TRUE(OpenKavoDialog(kavo, "dialog_register_fails", ""));
+        SetControlText(kavo.window, IDC_PROGRAM, "C:\\Tools\\app.exe");
+        SetControlText(kavo.window, IDC_SERVICE_NAME, name);
+        ClickButton(kavo.window, IDOK);
+        AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", kAskRegister, MB_YESNO, IDYES);
+        AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", kRegisterFailed, MB_OK, IDOK);
+        EXPECT_EQ(0u, WaitForExit(kavo.program));
+        EXPECT_EQ(KavoIni("C:\\Tools\\app.exe", "", name, "0"), ReadFileBytes(kavo.IniPath()));
+    }
+    EXPECT_EQ("C:\\windows\\system32\\notepad.exe", ReadServiceRegistration(existing.name).binaryPath);
+}
+
+// Registered and stopped: the fields are locked, the fourth button deletes,
+// OK saves nothing and starts nothing.
+TEST(DialogService, RegisteredFace)
+{
+    ServiceDialog test("kavo_dlg_face");
+    ASSERT_TRUE(Prepare(test, "1"));
+    ASSERT_TRUE(Register(test));
+    ASSERT_TRUE(StartKavoDialog(test.kavo));
+    ExpectRegisteredFace(HERE, test.kavo.window, true);
+    EXPECT_EQ(HostedChildPath(), ControlText(test.kavo.window, IDC_PROGRAM));
+    EXPECT_EQ(test.log, ControlText(test.kavo.window, IDC_OPTIONS));
+    EXPECT_EQ(test.guard.name, ControlText(test.kavo.window, IDC_SERVICE_NAME));
+    EXPECT_EQ(1, ComboSelection(test.kavo.window, IDC_EXIT_METHOD));
+
+    // Changed behind the locks, OK still reads nothing.
+    SetControlText(test.kavo.window, IDC_SERVICE_NAME, "");
+    SetControlText(test.kavo.window, IDC_PROGRAM, "C:\\other.exe");
+    SelectComboItem(test.kavo.window, IDC_EXIT_METHOD, 0);
+    ClickButton(test.kavo.window, IDOK);
+    EXPECT_EQ(0u, WaitForExit(test.kavo.program));
+    EXPECT_EQ(test.Ini("1"), ReadFileBytes(test.kavo.IniPath()));
+    EXPECT_TRUE(ReadServiceRegistration(test.guard.name).found);
+    EXPECT_EQ((DWORD)SERVICE_STOPPED, ServiceState(test.guard.name));
+    EXPECT_FALSE(FileExists(test.log));
+}
+
+// A service running when the dialog opens is asked to stop (its program gets
+// the chosen close message) and is started again when the dialog closes.
+TEST(DialogService, RunningServiceStopsForTheDialog)
+{
+    ServiceDialog test("kavo_dlg_running");
+    ASSERT_TRUE(Prepare(test, "1"));
+    ASSERT_TRUE(Register(test));
+    ASSERT_TRUE(Start(test));
+    Program serving;
+    ASSERT_TRUE(OpenServiceProcess(test.guard.name, serving));
+
+    ASSERT_TRUE(StartKavoDialog(test.kavo));
+    EXPECT_EQ("close SC_CLOSE main1 unowned visible", WaitForLogLine(test.log, "close "));
+    EXPECT_TRUE(WaitForServiceState(test.guard.name, SERVICE_STOPPED));
+    ExpectRegisteredFace(HERE, test.kavo.window, true);
+    // The old service process is gone before the new start (it holds the
+    // service's instance mutex until it ends).
+    EXPECT_EQ(0u, WaitForExit(serving));
+
+    ClickButton(test.kavo.window, IDCANCEL);
+    EXPECT_EQ(0u, WaitForExit(test.kavo.program));
+    EXPECT_TRUE(WaitForServiceState(test.guard.name, SERVICE_RUNNING));
+    EXPECT_TRUE(WaitForLogLineCount(test.log, "ready", 2));
+}
+
+// Deleting: No changes nothing; Yes deletes, says so, and the dialog turns to
+// its unregistered face, where OK validates and offers registration again.
+TEST(DialogService, Deletion)
+{
+    ServiceDialog test("kavo_dlg_delete");
+    ASSERT_TRUE(Prepare(test));
+    ASSERT_TRUE(Register(test));
+    ASSERT_TRUE(StartKavoDialog(test.kavo));
+    HWND dialog = test.kavo.window;
+    DWORD kavo = test.kavo.program.id;
+
+    ClickButton(dialog, IDC_TEST_DELETE);
+    AnswerDialogMessage(kavo, dialog, "kavo", kAskRemove, MB_YESNO, IDNO);
+    ASSERT_TRUE(WaitUntilResponding(dialog));
+    EXPECT_TRUE(ReadServiceRegistration(test.guard.name).found);
+    ExpectRegisteredFace(HERE, dialog, true);
+
+    ClickButton(dialog, IDC_TEST_DELETE);
+    AnswerDialogMessage(kavo, dialog, "kavo", kAskRemove, MB_YESNO, IDYES);
+    AnswerDialogMessage(kavo, dialog, "kavo", kRemoved, MB_OK, IDOK);
+    ASSERT_TRUE(WaitUntilResponding(dialog));
+    EXPECT_FALSE(ReadServiceRegistration(test.guard.name).found);
+    ExpectRegisteredFace(HERE, dialog, false);
+
+    SetControlText(dialog, IDC_SERVICE_NAME, "");
+    ClickButton(dialog, IDOK);
+    AnswerDialogMessage(kavo, dialog, "Error", kSetServiceName, MB_OK, IDOK);
+    SetControlText(dialog, IDC_SERVICE_NAME, test.guard.name);
+    ClickButton(dialog, IDOK);
+    AnswerDialogMessage(kavo, dialog, "kavo", kAskRegister, MB_YESNO, IDNO);
+    EXPECT_EQ(0u, WaitForExit(test.kavo.program));
+    EXPECT_FALSE(ReadServiceRegistration(test.guard.name).found);
+    EXPECT_EQ(test.Ini("0"), ReadFileBytes(test.kavo.IniPath()));
+}
+
+// Deleted by someone else while the dialog was open: the deletion fails with
+// its message and the registered face stays.
+TEST(DialogService, DeletionFailure)
+{
+    ServiceDialog test("kavo_dlg_delete_fails");
+    ASSERT_TRUE(Prepare(test));
+    ASSERT_TRUE(Register(test));
+    ASSERT_TRUE(StartKavoDialog(test.kavo));
+    ASSERT_TRUE(DeleteServiceNow(test.guard.name));
+    ClickButton(test.kavo.window, IDC_TEST_DELETE);
+    AnswerDialogMessage(test.kavo.program.id, test.kavo.window, "kavo", kAskRemove, MB_YESNO, IDYES);
+    AnswerDialogMessage(test.kavo.program.id, test.kavo.window, "kavo", kRemoveFailed, MB_OK, IDOK);
+    ASSERT_TRUE(WaitUntilResponding(test.kavo.window));
+    ExpectRegisteredFace(HERE, test.kavo.window, true);
+    ClickButton(test.kavo.window, IDCANCEL);
+    EXPECT_EQ(0u, WaitForExit(test.kavo.program));
+}
+
+// Running when the dialog opened, then deleted: the start request at close
+// goes to whatever name the settings hold by then.
+TEST(DialogService, StartAtCloseAfterDeletion)
+{
+    enum Then { kCancel, kRegisterAgainStartNo, kOtherNameThenCancel };
+    for (Then then : {kCancel, kRegisterAgainStartNo, kOtherNameThenCancel}) {
+        SCOPED_TRACE(then);
+        ServiceDialog test("kavo_dlg_rerun");
+        ServiceDialog other("kavo_dlg_rerun_other");
+        ASSERT_TRUE(Prepare(test));
+        ASSERT_TRUE(Register(test));
+        ASSERT_TRUE(Start(test));
+        ASSERT_TRUE(Prepare(other));
+        ASSERT_TRUE(Register(other));
+        Program serving;
+        ASSERT_TRUE(OpenServiceProcess(test.guard.name, serving));
+
+        ASSERT_TRUE(StartKavoDialog(test.kavo));
+        HWND dialog = test.kavo.window;
+        DWORD kavo = test.kavo.program.id;
+        EXPECT_TRUE(WaitForServiceState(test.guard.name, SERVICE_STOPPED));
+        EXPECT_EQ(0u, WaitForExit(serving));
+        ClickButton(dialog, IDC_TEST_DELETE);
+        AnswerDialogMessage(kavo, dialog, "kavo", kAskRemove, MB_YESNO, IDYES);
+        AnswerDialogMessage(kavo, dialog, "kavo", kRemoved, MB_OK, IDOK);
+        ASSERT_TRUE(WaitUntilResponding(dialog));
+
+        if (then == kCancel) {
+            // The deleted name: the request fails and nothing is shown.
+            ClickButton(dialog, IDCANCEL);
+        } else if (then == kRegisterAgainStartNo) {
+            ClickButton(dialog, IDOK);
+            AnswerDialogMessage(kavo, dialog, "kavo", kAskRegister, MB_YESNO, IDYES);
+            AnswerDialogMessage(kavo, dialog, "kavo", kAskStart, MB_YESNO, IDNO);
+        } else {
+            // OK copies the typed name before the program check fails.
+            SetControlText(dialog, IDC_SERVICE_NAME, other.guard.name);
+            SetControlText(dialog, IDC_PROGRAM, "");
+            ClickButton(dialog, IDOK);
+            AnswerDialogMessage(kavo, dialog, "Error", kSetProgramName, MB_OK, IDOK);
+            ClickButton(dialog, IDCANCEL);
+        }
+        EXPECT_EQ(0u, WaitForExit(test.kavo.program));
+        switch (then) {
+        case kCancel:
+            EXPECT_FALSE(ReadServiceRegistration(test.guard.name).found);
+            EXPECT_EQ((DWORD)SERVICE_STOPPED, ServiceState(other.guard.name));
+            break;
+        case kRegisterAgainStartNo:
+            // Started by the close, although the user said No.
+            EXPECT_TRUE(WaitForServiceState(test.guard.name, SERVICE_RUNNING));
+            EXPECT_TRUE(WaitForLogLineCount(test.log, "ready", 2));
+            break;
+        case kOtherNameThenCancel:
+            EXPECT_TRUE(WaitForServiceState(other.guard.name, SERVICE_RUNNING));
+            EXPECT_NE("", WaitForLogLine(other.log, "ready"));
+            break;
+        }
+    }
+}
+
+}  // namespace
