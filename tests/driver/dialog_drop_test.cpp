@@ -4,11 +4,13 @@
 // and a dialog that cannot be created. This program carries kavo's resources.
 #include <gtest/gtest.h>
 #include <shlobj.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "dialog/dialog.h"
 #include "dialog_texts.h"
 #include "entry/context.h"
+#include "scm/scm.h"
 #include "resources/resource.h"
 #include "support/dialog_driver.h"
 
@@ -27,11 +29,11 @@ struct DialogThread {
     }
 
     bool StartAt(Where where, HINSTANCE resources, int isRegistered, const char* program, const char* service,
-                 bool waitForWindow = true)
+                 bool waitForWindow = true, int wasRunning = 0)
     {
         ProgramContext.InstanceHandle = resources;
         ProgramContext.IsRegistered = isRegistered;
-        ProgramContext.WasRunning = 0;
+        ProgramContext.WasRunning = wasRunning;
         strcpy(ProgramContext.Config.programPath, program);
         strcpy(ProgramContext.Config.options, "");
         strcpy(ProgramContext.Config.serviceName, service);
@@ -152,6 +154,28 @@ TEST(DialogInProcess, WithoutATemplateTheDialogReturns)
     ASSERT_TRUE(dialog.StartAt(HERE, GetModuleHandleA("kernel32.dll"), 0, "", "", false));
     EXPECT_TRUE(dialog.WaitForEnd());
     EXPECT_TRUE(WindowsOfProcess(GetCurrentProcessId(), "#32770").empty());
+}
+
+// ... and one that the start-up probe found running is started again.
+TEST(DialogInProcessService, WithoutATemplateTheServiceIsStartedAgain)
+{
+    ServiceGuard guard("kavo_dlg_no_template");
+    std::string dir = MakeWorkDir("dialog_no_template");
+    std::string log = dir + "\\child.log";
+    ASSERT_TRUE(CopyFileTo(KavoExePath(), dir + "\\kavo.exe"));
+    ASSERT_TRUE(WriteFileBytes(dir + "\\kavo.ini", KavoIni(HostedChildPath(), log, guard.name, "0")));
+    SetProgramPaths((dir + "\\kavo.exe").c_str());
+    strcpy(ProgramContext.Config.serviceName, guard.name.c_str());
+    ASSERT_EQ(1, RegisterAsService());
+
+    DialogThread dialog;
+    ASSERT_TRUE(dialog.StartAt(HERE, GetModuleHandleA("kernel32.dll"), 1, "", guard.name.c_str(), false, 1));
+    EXPECT_TRUE(dialog.WaitForEnd());
+    EXPECT_TRUE(WaitForServiceState(guard.name, SERVICE_RUNNING));
+    EXPECT_NE("", WaitForLogLine(log, "ready"));
+    DeleteServiceNow(guard.name);
+    for (const std::string& line : LogLinesStartingWith(log, "start "))
+        EndProcessById(strtoul(line.c_str() + 6, NULL, 10));
 }
 
 }  // namespace
