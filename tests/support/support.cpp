@@ -385,6 +385,11 @@ static bool ServiceRequestAt(Where where, const std::string& name, bool start)
         done = start ? StartServiceA(service, 0, NULL) : ControlService(service, SERVICE_CONTROL_STOP, &status);
     }
     DWORD error = GetLastError();
+    // Wine calls the control handler on a thread of its own: a service that
+    // reports STOPPED in its handler may end before that thread has answered,
+    // and the stop, delivered and carried out, comes back as a broken pipe.
+    if (!start && !done && error == ERROR_BROKEN_PIPE)
+        done = TRUE;
     if (service)
         CloseServiceHandle(service);
     if (manager)
