@@ -3,7 +3,7 @@
 # start it from Explorer. Without a display it runs on Xvfb, saves a screenshot
 # of the dialog to <build>/demo/kavo-dialog.png and ends.
 set -eu
-build=${1:-build/win32}
+build=$(realpath "${1:-build/win32}")
 demo="$build/demo"
 export KAVO_WINE_ROOT="$demo/wine"
 winerun="$build/winerun"

@@ -7,7 +7,7 @@ packages=(
     make cmake g++ clang libclang-rt-14-dev llvm-14 googletest
     g++-mingw-w64-i686-posix binutils-mingw-w64-i686
     wine wine32:i386 xvfb xauth x11-apps x11-utils imagemagick
-    locales fonts-ipafont-gothic
+    locales fonts-ipafont-gothic fonts-wine
 )
 
 sudo_if_needed() {
