@@ -270,8 +270,8 @@ TEST(DialogService, DeletionFailure)
 // goes to whatever name the settings hold by then.
 TEST(DialogService, StartAtCloseAfterDeletion)
 {
-    enum Then { kCancel, kRegisterAgainStartNo, kOtherNameThenCancel };
-    for (Then then : {kCancel, kRegisterAgainStartNo, kOtherNameThenCancel}) {
+    enum Then { kCancel, kRegisterAgainStartNo, kRegisterAgainStartYes, kOtherNameThenCancel };
+    for (Then then : {kCancel, kRegisterAgainStartNo, kRegisterAgainStartYes, kOtherNameThenCancel}) {
         SCOPED_TRACE(then);
         ServiceDialog test("kavo_dlg_rerun");
         ServiceDialog other("kavo_dlg_rerun_other");
@@ -296,10 +296,12 @@ TEST(DialogService, StartAtCloseAfterDeletion)
         if (then == kCancel) {
             // The deleted name: the request fails and nothing is shown.
             ClickButton(dialog, IDCANCEL);
-        } else if (then == kRegisterAgainStartNo) {
+        } else if (then == kRegisterAgainStartNo || then == kRegisterAgainStartYes) {
             ClickButton(dialog, IDOK);
             AnswerDialogMessage(kavo, dialog, "kavo", kAskRegister, MB_YESNO, IDYES);
-            AnswerDialogMessage(kavo, dialog, "kavo", kAskStart, MB_YESNO, IDNO);
+            // On Yes the start at close is a second request, refused without a word.
+            AnswerDialogMessage(kavo, dialog, "kavo", kAskStart, MB_YESNO,
+                                then == kRegisterAgainStartYes ? IDYES : IDNO);
         } else {
             // OK copies the typed name before the program check fails.
             SetControlText(dialog, IDC_SERVICE_NAME, other.guard.name);
@@ -315,6 +317,7 @@ TEST(DialogService, StartAtCloseAfterDeletion)
             EXPECT_EQ((DWORD)SERVICE_STOPPED, ServiceState(other.guard.name));
             break;
         case kRegisterAgainStartNo:
+        case kRegisterAgainStartYes:
             // Started by the close, although the user said No.
             EXPECT_TRUE(WaitForServiceState(test.guard.name, SERVICE_RUNNING));
             EXPECT_TRUE(WaitForLogLineCount(test.log, "ready", 2));
