@@ -39,5 +39,9 @@ fuzz: setup $(NATIVE)/CMakeCache.txt
 run: build
 	@scripts/run-demo.sh $(WINDOWS)
 
+bench: build
+	cmake --build $(WINDOWS) -j $(JOBS) --target kavo_bench
+	@scripts/bench.sh $(WINDOWS)
+
 clean:
 	rm -rf $(BUILD)
