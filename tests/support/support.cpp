@@ -47,6 +47,8 @@ static void DeleteTree(const std::string& dir)
 
 std::string MakeWorkDir(const std::string& name)
 {
+    // BuildDir\wine is the test prefix's root; the bench runs with a prefix elsewhere.
+    CreateDirectoryA((BuildDir() + "\\wine").c_str(), NULL);
     std::string root = BuildDir() + "\\wine\\work";
     CreateDirectoryA(root.c_str(), NULL);
     std::string dir = root + "\\" + name;
