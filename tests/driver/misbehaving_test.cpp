@@ -18,12 +18,6 @@ namespace {
 // process ends once STOPPED is reported.
 const DWORD kWaitHint = 3000;
 
-std::string HostingIni(const KavoService& service, const std::string& options, int exitMethod)
-{
-    return "[kavo]\r\nexe=" + HostedChildPath() + "\r\noption=" + service.log + " " + options + "\r\nname=" +
-           service.guard.name + "\r\nend=" + std::to_string(exitMethod) + "\r\n";
-}
-
 // Ends a process the test may leave behind, on every path.
 struct EndsWithTest {
     DWORD processId = 0;
@@ -52,7 +46,7 @@ bool ProcessRuns(DWORD processId)
 TEST(MisbehavingService, ProgramThatCrashesAtStart)
 {
     KavoService service("kavo_crash", "misbehaving_crash");
-    ASSERT_TRUE(RegisterKavo(service, HostingIni(service, "-crash", 0)));
+    ASSERT_TRUE(RegisterHosting(service, "-crash", 0));
     StoppedReportWatch watch(service.guard.name);
     ASSERT_TRUE(StartServiceNow(service.guard.name));
     DWORD servicePid = ServiceProcessId(service.guard.name);
@@ -137,7 +131,7 @@ TEST(MisbehavingService, ProgramThatAsksOnClose)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.answer);
         KavoService service("kavo_asks", "misbehaving_asks");
-        ASSERT_TRUE(RegisterKavo(service, HostingIni(service, "-ask", 0)));
+        ASSERT_TRUE(RegisterHosting(service, "-ask", 0));
         ASSERT_TRUE(StartServiceNow(service.guard.name));
         WaitForLogLine(service.log, "ready");
         EndsWithTest child;
@@ -184,7 +178,7 @@ TEST(MisbehavingService, ProgramThatStartsAGrandchildAndEnds)
 {
     KavoService service("kavo_grandchild", "misbehaving_grandchild");
     std::string grandchildLog = service.dir + "\\grandchild.log";
-    ASSERT_TRUE(RegisterKavo(service, HostingIni(service, "-grandchild=" + grandchildLog, 0)));
+    ASSERT_TRUE(RegisterHosting(service, "-grandchild=" + grandchildLog, 0));
     StoppedReportWatch watch(service.guard.name);
     ASSERT_TRUE(StartServiceNow(service.guard.name));
     SERVICE_STATUS_PROCESS reported = {};

@@ -24,6 +24,13 @@ bool KavoService::RegisterAt(Where where, const std::string& ini)
     return CreateServiceAt(where, guard.name, QuotedPath(ExePath()));
 }
 
+bool KavoService::RegisterHostingAt(Where where, const std::string& options, int exitMethod)
+{
+    std::string ini = "[kavo]\r\nexe=" + HostedChildPath() + "\r\noption=" + log + " " + options + "\r\nname=" +
+                      guard.name + "\r\nend=" + std::to_string(exitMethod) + "\r\n";
+    return RegisterAt(where, ini);
+}
+
 DWORD KavoService::ChildIdAt(Where where)
 {
     std::string line = WaitForLogLineAt(where, log, "start ");

@@ -15,12 +15,16 @@ struct KavoService {
     KavoService(const std::string& name, const std::string& folder);
     // Writes ini as kavo.ini (none when empty) and registers kavo.exe; fails the test if refused.
     bool RegisterAt(Where where, const std::string& ini);
+    // Registers it hosting the hosted test program, which logs to log and gets
+    // the further options, with that exit method.
+    bool RegisterHostingAt(Where where, const std::string& options, int exitMethod);
     // The hosted program's process id, from its log.
     DWORD ChildIdAt(Where where);
     std::string ExePath() const { return dir + "\\kavo.exe"; }
     std::string IniPath() const { return dir + "\\kavo.ini"; }
 };
 #define RegisterKavo(service, ...) (service).RegisterAt(HERE, __VA_ARGS__)
+#define RegisterHosting(service, ...) (service).RegisterHostingAt(HERE, __VA_ARGS__)
 #define ChildIdOf(service) (service).ChildIdAt(HERE)
 
 // The process that serves the service while it runs, 0 when none.

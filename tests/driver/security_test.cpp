@@ -1,0 +1,239 @@
+// What an administrator relies on: paths with spaces quoted wherever the
+// system splits a command line, no file written but kavo.ini beside the
+// program file, the instance mutex open to every account, and no window from
+// the service process.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "dialog_texts.h"
+#include "resources/resource.h"
+#include "support/dialog_driver.h"
+#include "support/kavo_service.h"
+
+namespace {
+
+// ---- Files on disk, before and after ----
+
+struct FileState {
+    bool directory = false;
+    ULONGLONG size = 0;
+    FILETIME written = {};
+};
+typedef std::map<std::string, FileState> Snapshot;
+
+// Every file and folder under dir. A folder's own time changes with what is
+// made in it, so only its existence counts. Links are not followed: Wine links
+// the user's Desktop, Documents and the like to the Unix home folder.
+void TakeSnapshot(const std::string& dir, Snapshot& snapshot)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        std::string path = dir + "\\" + name;
+        FileState& state = snapshot[path];
+        state.directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (state.directory) {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                TakeSnapshot(path, snapshot);
+        } else {
+            state.size = (ULONGLONG)found.nFileSizeHigh << 32 | found.nFileSizeLow;
+            state.written = found.ftLastWriteTime;
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+// "added", "changed" or "removed", and the path, for each difference.
+std::vector<std::string> Changes(const Snapshot& before, const Snapshot& after)
+{
+    std::vector<std::string> changes;
+    for (const auto& entry : after) {
+        auto old = before.find(entry.first);
+        if (old == before.end()) {
+            changes.push_back("added " + entry.first);
+        } else if (old->second.directory != entry.second.directory || old->second.size != entry.second.size ||
+                   CompareFileTime(&old->second.written, &entry.second.written) != 0) {
+            changes.push_back("changed " + entry.first);
+        }
+    }
+    for (const auto& entry : before)
+        if (!after.count(entry.first))
+            changes.push_back("removed " + entry.first);
+    return changes;
+}
+
+// Drive C: (the system's folders) and the test's own folder.
+Snapshot TakeSnapshots(const std::string& dir)
+{
+    Snapshot snapshot;
+    TakeSnapshot("C:", snapshot);
+    TakeSnapshot(dir, snapshot);
+    return snapshot;
+}
+
+// kavo.exe in "Program Files", the hosted program in "my tools", and beside
+// both the programs an unquoted path would start instead. Set up, registered
+// and started from kavo's own dialog, then stopped: the service runs kavo.exe
+// itself, kavo runs the hosted program itself, and the only files written are
+// kavo.ini beside kavo.exe and the log the hosted program was told to write.
+TEST(SecurityService, PathsWithSpacesAndTheOnlyFileWritten)
+{
+    ServiceGuard guard("kavo_security_paths");
+    std::string dir = MakeWorkDir("security paths");
+    KavoDialog kavo;
+    kavo.dir = dir + "\\Program Files";
+    std::string programDir = dir + "\\my tools";
+    std::string program = programDir + "\\hosted_child.exe";
+    std::string log = dir + "\\child.log";
+    ASSERT_TRUE(CreateDirectoryA(kavo.dir.c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryA(programDir.c_str(), NULL));
+    ASSERT_TRUE(CopyFileTo(KavoExePath(), kavo.dir + "\\kavo.exe"));
+    ASSERT_TRUE(CopyFileTo(HostedChildPath(), program));
+    ASSERT_TRUE(CopyFileTo(HostedChildPath(), dir + "\\Program.exe"));
+    ASSERT_TRUE(CopyFileTo(HostedChildPath(), dir + "\\my.exe"));
+    Snapshot before = TakeSnapshots(dir);
+
+    ASSERT_TRUE(StartKavoDialog(kavo));
+    SetControlText(kavo.window, IDC_PROGRAM, program);
+    std::string options = "\"" + log + "\" -x";
+    SetControlText(kavo.window, IDC_OPTIONS, options);
+    SetControlText(kavo.window, IDC_SERVICE_NAME, guard.name);
+    SelectComboItem(kavo.window, IDC_EXIT_METHOD, 0);
+    ClickButton(kavo.window, IDOK);
+    AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", kAskRegister, MB_YESNO, IDYES);
+    AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", kAskStart, MB_YESNO, IDYES);
+    EXPECT_EQ(0u, WaitForExit(kavo.program));
+
+    EXPECT_EQ("\"" + kavo.dir + "\\kavo.exe\"", ReadServiceRegistration(guard.name).binaryPath);
+    WaitForLogLine(log, "ready");
+    EXPECT_EQ("command-line \"" + program + "\" " + options, WaitForLogLine(log, "command-line "));
+    EXPECT_EQ(1u, LogLinesStartingWith(log, "start ").size());
+    ASSERT_TRUE(StopServiceNow(guard.name));
+    WaitForServiceState(guard.name, SERVICE_STOPPED);
+    EXPECT_EQ("exit 0", WaitForLogLine(log, "exit "));
+
+    std::vector<std::string> expected = {"added " + kavo.dir + "\\kavo.ini", "added " + log};
+    std::vector<std::string> changes = Changes(before, TakeSnapshots(dir));
+    std::sort(expected.begin(), expected.end());
+    std::sort(changes.begin(), changes.end());
+    EXPECT_EQ(expected, changes);
+}
+
+// ---- The mutex and the windows of the service process ----
+
+std::string MutexName(const std::string& serviceName)
+{
+    return "$$kavo$$" + serviceName + "$$";
+}
+
+// Whether the object's security descriptor holds a DACL that is present but
+// null, which grants every account every access.
+bool HasNullDacl(HANDLE object, std::string* detail)
+{
+    char buffer[1024];
+    DWORD needed = 0;
+    if (!GetKernelObjectSecurity(object, DACL_SECURITY_INFORMATION, (PSECURITY_DESCRIPTOR)buffer, sizeof buffer,
+                                 &needed)) {
+        *detail = "cannot read the security: error " + std::to_string(GetLastError());
+        return false;
+    }
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = NULL;
+    if (!GetSecurityDescriptorDacl((PSECURITY_DESCRIPTOR)buffer, &present, &dacl, &defaulted)) {
+        *detail = "no DACL to read";
+        return false;
+    }
+    *detail = std::string(present ? "DACL present" : "no DACL") + (dacl ? ", with entries" : ", null");
+    return present && !dacl;
+}
+
+struct ServiceWindows {
+    DWORD servicePid;
+    DWORD childPid;
+    std::vector<HWND> service, serviceMessageOnly, child;
+};
+
+void LookAtServiceWindows(void* context)
+{
+    ServiceWindows* look = (ServiceWindows*)context;
+    look->service = WindowsOfProcess(look->servicePid, NULL);
+    look->serviceMessageOnly = MessageOnlyWindowsOfProcess(look->servicePid);
+    look->child = WindowsOfProcess(look->childPid, NULL);
+}
+
+// Looks at the services' desktop: the service process has no window there,
+// while the hosted program's windows are seen (so the look is in the right place).
+void ExpectNoServiceWindowAt(Where where, DWORD servicePid, DWORD childPid)
+{
+    ServiceWindows look = {servicePid, childPid, {}, {}, {}};
+    if (!OnServiceDesktopAt(where, LookAtServiceWindows, &look))
+        return;
+    EXPECT_TRUE(look.service.empty()) << where.file << ":" << where.line;
+    EXPECT_TRUE(look.serviceMessageOnly.empty()) << where.file << ":" << where.line;
+    EXPECT_FALSE(look.child.empty()) << where.file << ":" << where.line;
+    EXPECT_TRUE(WindowsOfProcess(servicePid, NULL).empty()) << "on the test's own desktop";
+}
+#define ExpectNoServiceWindow(...) ExpectNoServiceWindowAt(HERE, __VA_ARGS__)
+
+void AnswerYes(void* context)
+{
+    MessageBoxView box = WaitForMessageBox(*(DWORD*)context);
+    if (box.window)
+        AnswerMessageBox(box, IDYES);
+}
+
+DWORD WINAPI RequestStop(void* name)
+{
+    StopServiceNow(*(std::string*)name);
+    return 0;
+}
+
+// The mutex that guards the service exists while the service runs, with a
+// null DACL (so a process of any account finds it and can open it), and is
+// gone when the service has stopped. The service process makes no window,
+// neither while it runs nor while its stop sends the close messages.
+TEST(SecurityService, MutexOpenToAllAndNoServiceWindow)
+{
+    KavoService service("kavo_security_mutex", "security_mutex");
+    ASSERT_TRUE(RegisterHosting(service, "-ask", 0));
+    ASSERT_TRUE(StartServiceNow(service.guard.name));
+    WaitForLogLine(service.log, "ready");
+    DWORD childPid = ChildIdOf(service);
+    DWORD servicePid = ServiceProcessId(service.guard.name);
+    ASSERT_NE(0u, servicePid);
+
+    HANDLE mutex = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, MutexName(service.guard.name).c_str());
+    ASSERT_TRUE(mutex != NULL) << "error " << GetLastError();
+    std::string detail;
+    EXPECT_TRUE(HasNullDacl(mutex, &detail)) << detail;
+    CloseHandle(mutex);
+
+    ExpectNoServiceWindow(servicePid, childPid);
+
+    // The stop waits in the close message while the hosted program asks.
+    HANDLE stop = CreateThread(NULL, 0, RequestStop, &service.guard.name, 0, NULL);
+    ASSERT_TRUE(stop != NULL);
+    WaitForLogLine(service.log, "question");
+    ExpectNoServiceWindow(servicePid, childPid);
+    OnServiceDesktop(AnswerYes, &childPid);
+    EXPECT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(stop, kExitDeadline));
+    CloseHandle(stop);
+    WaitForServiceState(service.guard.name, SERVICE_STOPPED);
+    EXPECT_EQ("exit 0", WaitForLogLine(service.log, "exit "));
+
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, servicePid);
+    if (process) {
+        EXPECT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(process, kExitDeadline));
+        CloseHandle(process);
+    }
+    EXPECT_TRUE(OpenMutexA(SYNCHRONIZE, FALSE, MutexName(service.guard.name).c_str()) == NULL);
+}
+
+}  // namespace
