@@ -44,6 +44,7 @@ int InstanceAlreadyRunning()
     if (InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
         SetSecurityDescriptorDacl(&descriptor, TRUE, NULL, FALSE))
         attributes.lpSecurityDescriptor = &descriptor;
+    SetLastError(NO_ERROR);
     ProgramContext.InstanceMutex = CreateMutexA(&attributes, FALSE, name);
     // Made by another process between the two calls: that one serves the service.
     return ProgramContext.InstanceMutex && GetLastError() == ERROR_ALREADY_EXISTS;
@@ -109,6 +110,7 @@ static void WINAPI ServiceMainProc(DWORD, LPSTR*)
             InterlockedExchange(&ProgramContext.ChildProcessId, (LONG)child.dwProcessId);
             ReportServiceStatus(SERVICE_RUNNING, NO_ERROR, 0, 0);
         } else {
+            // The failure must not read as a clean stop, whatever the system said.
             launchError = GetLastError();
             if (launchError == NO_ERROR)
                 launchError = ERROR_SERVICE_NOT_ACTIVE;
