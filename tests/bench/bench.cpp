@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/kavo_service.h"
 #include "support/support.h"
 
 namespace {
@@ -44,29 +45,13 @@ void PrintTimings(const char* label, std::vector<double> ms)
     PrintRow(label, value);
 }
 
-std::string Quoted(const std::string& path)
-{
-    return path.find(' ') == std::string::npos ? path : "\"" + path + "\"";
-}
-
 // kavo.exe in a folder of its own hosting the hosted test program, registered.
-struct BenchService {
-    ServiceGuard guard;
-    std::string dir, log;
-    BenchService(const std::string& name, const std::string& options) : guard(name)
+struct BenchService : KavoService {
+    BenchService(const std::string& name, const std::string& options) : KavoService(name, name)
     {
-        dir = MakeWorkDir(name);
-        log = dir + "\\child.log";
-        CopyFileTo(KavoExePath(), dir + "\\kavo.exe");
-        WriteFileBytes(dir + "\\kavo.ini", "[kavo]\r\nexe=" + HostedChildPath() + "\r\noption=" + log + " " +
-                                               options + "\r\nname=" + name + "\r\nend=0\r\n");
-        CreateServiceFor(name, Quoted(dir + "\\kavo.exe"));
+        RegisterHosting(*this, options, 0);
     }
-    HANDLE OpenChild()
-    {
-        std::string line = WaitForLogLine(log, "start ");
-        return line.empty() ? NULL : OpenProcess(SYNCHRONIZE, FALSE, strtoul(line.c_str() + 6, NULL, 10));
-    }
+    HANDLE OpenChild() { return OpenProcess(SYNCHRONIZE, FALSE, ChildIdOf(*this)); }
 };
 
 struct ChildEnd {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <aclapi.h>
 
+#include "support/kavo_service.h"
 #include "support/support.h"
 
 namespace {
@@ -15,42 +16,6 @@ std::string KavoIni(const std::string& exe, const std::string& options, const st
     return "[kavo]\r\nexe=" + exe + "\r\noption=" + options + "\r\nname=" + name + "\r\nend=" +
            std::to_string(exitMethod) + "\r\n";
 }
-
-std::string Quoted(const std::string& path)
-{
-    return path.find(' ') == std::string::npos ? path : "\"" + path + "\"";
-}
-
-// A copy of kavo.exe in a folder of its own with the given kavo.ini (none when
-// ini is empty), registered under the guard's name as `sc create` would.
-struct KavoService {
-    ServiceGuard guard;
-    std::string dir;
-    std::string log;
-    KavoService(const std::string& name, const std::string& folder) : guard(name)
-    {
-        dir = MakeWorkDir(folder);
-        log = dir + "\\child.log";
-        EXPECT_TRUE(CopyFileTo(KavoExePath(), dir + "\\kavo.exe"));
-    }
-    bool Register(const std::string& ini)
-    {
-        if (!ini.empty() && !WriteFileBytes(dir + "\\kavo.ini", ini))
-            return false;
-        return CreateServiceFor(guard.name, Quoted(dir + "\\kavo.exe"));
-    }
-    // Hosts the hosted test program, logging to log, with more options.
-    bool RegisterHosting(const std::string& options, int exitMethod)
-    {
-        return Register(KavoIni(HostedChildPath(), log + " " + options, guard.name, exitMethod));
-    }
-    // The hosted program's process id, from its log.
-    DWORD ChildId()
-    {
-        std::string line = WaitForLogLine(log, "start ");
-        return line.empty() ? 0 : strtoul(line.c_str() + 6, NULL, 10);
-    }
-};
 
 TEST(HostService, CommandLineAndWorkingDirectory)
 {
@@ -73,11 +38,11 @@ TEST(HostService, CommandLineAndWorkingDirectory)
         // Unquoted, "...\dir with space\hosted_child.exe" would start "...\dir.exe".
         ASSERT_TRUE(CopyFileTo(HostedChildPath(), service.dir + "\\dir.exe"));
         std::string options = service.log + (*c.options ? " " : "") + c.options;
-        ASSERT_TRUE(service.Register(KavoIni(program, options, service.guard.name, 0)));
+        ASSERT_TRUE(RegisterKavo(service, KavoIni(program, options, service.guard.name, 0)));
 
         ASSERT_TRUE(StartServiceNow(service.guard.name));
         WaitForLogLine(service.log, "ready");
-        EXPECT_EQ("command-line " + Quoted(program) + " " + options, WaitForLogLine(service.log, "command-line "));
+        EXPECT_EQ("command-line " + QuotedPath(program) + " " + options, WaitForLogLine(service.log, "command-line "));
         EXPECT_EQ("current-directory " + programDir, WaitForLogLine(service.log, "current-directory "));
         EXPECT_EQ(1u, LogLinesStartingWith(service.log, "start ").size());
         // dir.exe, had it been started, would have taken "with" for its log.
@@ -106,7 +71,7 @@ TEST(HostService, StopClosesEveryUnownedWindow)
     for (const auto& c : cases) {
         SCOPED_TRACE("exit method " + std::to_string(c.exitMethod));
         KavoService service("kavo_close", "service_close");
-        ASSERT_TRUE(service.RegisterHosting("-windows=2 -hidden -owned", c.exitMethod));
+        ASSERT_TRUE(RegisterHosting(service, "-windows=2 -hidden -owned", c.exitMethod));
         ASSERT_TRUE(StartServiceNow(service.guard.name));
         WaitForLogLine(service.log, "ready");
         StoppedReportWatch watch(service.guard.name);
@@ -145,10 +110,10 @@ TEST(HostService, ChildThatDoesNotCloseIsLeftRunning)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options);
         KavoService service("kavo_stubborn", "service_stubborn");
-        ASSERT_TRUE(service.RegisterHosting(c.options, c.exitMethod));
+        ASSERT_TRUE(RegisterHosting(service, c.options, c.exitMethod));
         ASSERT_TRUE(StartServiceNow(service.guard.name));
         WaitForLogLine(service.log, "ready");
-        DWORD childId = service.ChildId();
+        DWORD childId = ChildIdOf(service);
         HANDLE child = OpenProcess(SYNCHRONIZE, FALSE, childId);
         ASSERT_TRUE(child != NULL);
         ASSERT_TRUE(StopServiceNow(service.guard.name));
@@ -177,7 +142,7 @@ TEST(HostService, ChildThatEndsEndsTheService)
     for (const auto& c : cases) {
         SCOPED_TRACE("exit code " + std::to_string(c.exitCode));
         KavoService service("kavo_ends", "service_ends");
-        ASSERT_TRUE(service.RegisterHosting("-exit-after=300 -exit-code=" + std::to_string(c.exitCode), 0));
+        ASSERT_TRUE(RegisterHosting(service, "-exit-after=300 -exit-code=" + std::to_string(c.exitCode), 0));
         StoppedReportWatch watch(service.guard.name);
         ASSERT_TRUE(StartServiceNow(service.guard.name));
         SERVICE_STATUS_PROCESS reported = {};
@@ -202,7 +167,7 @@ TEST(HostService, FailedLaunchIsReported)
         SCOPED_TRACE(c.what);
         KavoService service("kavo_nolaunch", "service_nolaunch");
         std::string ini = c.withIni ? KavoIni(service.dir + "\\missing.exe", "", service.guard.name, 0) : "";
-        ASSERT_TRUE(service.Register(ini));
+        ASSERT_TRUE(RegisterKavo(service, ini));
         StoppedReportWatch watch(service.guard.name);
         ASSERT_TRUE(StartServiceNow(service.guard.name));
         SERVICE_STATUS_PROCESS reported = {};
@@ -223,7 +188,7 @@ TEST(HostService, FailedLaunchIsReported)
 TEST(HostService, SecondInstanceEndsAtOnce)
 {
     KavoService service("kavo_second", "service_second");
-    ASSERT_TRUE(service.RegisterHosting("", 0));
+    ASSERT_TRUE(RegisterHosting(service, "", 0));
     ASSERT_TRUE(StartServiceNow(service.guard.name));
     WaitForLogLine(service.log, "ready");
 
@@ -238,7 +203,7 @@ TEST(HostService, SecondInstanceEndsAtOnce)
     CloseHandle(guard);
 
     Program second;
-    ASSERT_TRUE(StartProgram(second, Quoted(service.dir + "\\kavo.exe"), BuildDir()));
+    ASSERT_TRUE(StartProgram(second, QuotedPath(service.dir + "\\kavo.exe"), BuildDir()));
     // Past the guard, Wine's dispatcher would wait this long on the running
     // service's control pipe before it gives up.
     const DWORD kUnguardedDispatcherWait = 10000;
@@ -259,7 +224,7 @@ TEST(HostService, SecondInstanceEndsAtOnce)
 TEST(HostService, NameTooLongForTheGuardStillRuns)
 {
     KavoService service(std::string(250, 'k'), "service_longname");
-    ASSERT_TRUE(service.RegisterHosting("", 1));
+    ASSERT_TRUE(RegisterHosting(service, "", 1));
     ASSERT_TRUE(StartServiceNow(service.guard.name));
     WaitForLogLine(service.log, "ready");
     WaitForServiceState(service.guard.name, SERVICE_RUNNING);
