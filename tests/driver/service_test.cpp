@@ -233,4 +233,28 @@ TEST(HostService, NameTooLongForTheGuardStillRuns)
     EXPECT_EQ("close SC_CLOSE main1 unowned visible", WaitForLogLine(service.log, "close "));
 }
 
+// The same through Wine's sc: registered by "sc create", started and stopped by sc.
+TEST(HostService, RegisteredStartedAndStoppedWithSc)
+{
+    KavoService service("kavo_sc", "service_sc");
+    ASSERT_TRUE(WriteFileBytes(service.IniPath(), KavoIni(HostedChildPath(), service.log, service.guard.name, 1)));
+    auto sc = [&](const std::string& arguments) {
+        Program program;
+        if (!StartProgram(program, "sc " + arguments, service.dir))
+            return (DWORD)STILL_ACTIVE;
+        return WaitForExit(program);
+    };
+    ASSERT_EQ(0u, sc("create " + service.guard.name + " binpath= " + QuotedPath(service.ExePath())));
+    EXPECT_EQ(QuotedPath(service.ExePath()), ReadServiceRegistration(service.guard.name).binaryPath);
+    ASSERT_EQ(0u, sc("start " + service.guard.name));
+    WaitForLogLine(service.log, "ready");
+    WaitForServiceState(service.guard.name, SERVICE_RUNNING);
+    // Its answer is not looked at: under Wine a stop that is carried out may
+    // still come back as a broken pipe (see StopServiceNow).
+    sc("stop " + service.guard.name);
+    WaitForServiceState(service.guard.name, SERVICE_STOPPED);
+    EXPECT_EQ("close SC_CLOSE main1 unowned visible", WaitForLogLine(service.log, "close "));
+    EXPECT_EQ("exit 0", WaitForLogLine(service.log, "exit "));
+}
+
 }  // namespace
