@@ -60,6 +60,31 @@ TEST(HostService, CommandLineAndWorkingDirectory)
     }
 }
 
+// The longest fields, a 259-byte program path with a space and 259 bytes of
+// options, reach the child whole.
+TEST(HostService, LongestFieldsReachTheChildWhole)
+{
+    KavoService service("kavo_longest", "service_longest");
+    // A folder may take at most 247 bytes (room for an 8.3 name within MAX_PATH).
+    std::string programDir = service.dir + "\\long dir ";
+    programDir += std::string(247 - programDir.size(), 'd');
+    ASSERT_TRUE(CreateDirectoryA(programDir.c_str(), NULL)) << GetLastError();
+    std::string program = programDir + "\\hosted_.exe";
+    ASSERT_EQ(259u, program.size());
+    ASSERT_TRUE(CopyFileTo(HostedChildPath(), program));
+    std::string options = service.log + " -pad=";
+    options += std::string(259 - options.size(), 'o');
+    ASSERT_TRUE(RegisterKavo(service, KavoIni(program, options, service.guard.name, 0)));
+
+    ASSERT_TRUE(StartServiceNow(service.guard.name));
+    EXPECT_EQ("command-line \"" + program + "\" " + options, WaitForLogLine(service.log, "command-line "));
+    EXPECT_EQ("current-directory " + programDir, WaitForLogLine(service.log, "current-directory "));
+    WaitForLogLine(service.log, "ready");
+    ASSERT_TRUE(StopServiceNow(service.guard.name));
+    WaitForServiceState(service.guard.name, SERVICE_STOPPED);
+    EXPECT_EQ("exit 0", WaitForLogLine(service.log, "exit "));
+}
+
 // A stop sends one message to every unowned top-level window of the child,
 // hidden ones too, and none to an owned window.
 TEST(HostService, StopClosesEveryUnownedWindow)
