@@ -140,6 +140,11 @@ std::vector<BadIni> BadIniCases(const std::string& prefix, const std::string& se
         c.program = written.substr(0, 259);
         c.hosts = false;
     }
+    {   // A service name other than the one the service is registered under.
+        BadIni& c = add("other_name");
+        c.service = serviceName + "_other";
+        c.bytes = Ini("kavo", lines(c), "\r\n");
+    }
     {   // Quotation marks around a whole value are dropped on reading.
         BadIni& c = add("quoted");
         std::string programDir = c.dir + "\\with space";
@@ -295,7 +300,8 @@ TEST(HostileIni, DialogShowsWhatIsReadAndASaveReadsBack)
 
 // What the service starts for each file: the hosted program with the options
 // as read, or, when the file gives nothing to start, nothing: the service
-// then stops at once.
+// then stops at once and says it failed. The name in the file need not be
+// the registered one: a service of its own process answers to any.
 TEST(HostileIniService, WhatTheServiceStarts)
 {
     const std::string name = "kavo_hostile_service";
@@ -320,7 +326,10 @@ TEST(HostileIniService, WhatTheServiceStarts)
         if (c.hosts) {
             EXPECT_EQ("exit 0", WaitForLogLine(log, "exit "));
         } else {
+            // Nothing to start is a failure, reported by kavo itself.
             EXPECT_FALSE(FileExists(log));
+            EXPECT_NE(0u, reported.dwWin32ExitCode);
+            EXPECT_NE((DWORD)ERROR_PROCESS_ABORTED, reported.dwWin32ExitCode);
         }
         SetFileAttributesA((c.dir + "\\kavo.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
     }
