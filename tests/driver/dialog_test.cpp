@@ -335,11 +335,13 @@ TEST(Dialog, OkAnsweredNoSavesOnly)
         const char* service;
         int select;             // -2: leave the list as it is
         const char* expected;   // after
+        bool enter = false;     // OK by the Enter key rather than the button
     } cases[] = {
         {"", "C:\\Tools\\MyServer.exe", "-quiet", "kavo_no_MyServer", 1,
          "[kavo]\r\nexe=C:\\Tools\\MyServer.exe\r\noption=-quiet\r\nname=kavo_no_MyServer\r\nend=1\r\n"},
         // The whole text counts as the extension when there is no directory.
-        {"", "exe", "", "kavo_no_bare", 0, "[kavo]\r\nexe=exe\r\noption=\r\nname=kavo_no_bare\r\nend=0\r\n"},
+        {"", "exe", "", "kavo_no_bare", 0, "[kavo]\r\nexe=exe\r\noption=\r\nname=kavo_no_bare\r\nend=0\r\n",
+         true},
         {"", "C:\\Tools\\Server.EXE", "a \"b c\"", "kavo no space", -2,
          "[kavo]\r\nexe=C:\\Tools\\Server.EXE\r\noption=a \"b c\"\r\nname=kavo no space\r\nend=0\r\n"},
         // end=7 shows no selection; OK without a choice saves -1.
@@ -358,7 +360,10 @@ TEST(Dialog, OkAnsweredNoSavesOnly)
         SetControlText(kavo.window, IDC_SERVICE_NAME, c.service);
         if (c.select != -2)
             SelectComboItem(kavo.window, IDC_EXIT_METHOD, c.select);
-        ClickButton(kavo.window, IDOK);
+        if (c.enter)
+            PostMessageA(GetDlgItem(kavo.window, IDC_OPTIONS), WM_KEYDOWN, VK_RETURN, 0);
+        else
+            ClickButton(kavo.window, IDOK);
         AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", kAskRegister, MB_YESNO, IDNO);
         EXPECT_EQ(0u, WaitForExit(kavo.program));
         EXPECT_EQ(c.expected, ReadFileBytes(kavo.IniPath()));
