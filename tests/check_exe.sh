@@ -3,7 +3,7 @@
 # subsystem version 4.0, and an import table naming only system DLLs.
 set -u
 exe=$1
-headers=$(i686-w64-mingw32-objdump -p "$exe") || exit 1
+headers=$(LC_ALL=C i686-w64-mingw32-objdump -p "$exe") || exit 1
 fail=0
 expect() {
     if ! grep -Eq "$1" <<< "$headers"; then
