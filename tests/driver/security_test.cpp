@@ -80,9 +80,10 @@ Snapshot TakeSnapshots(const std::string& dir)
 
 // kavo.exe in "Program Files", the hosted program in "my tools", and beside
 // both the programs an unquoted path would start instead. Set up, registered
-// and started from kavo's own dialog, then stopped: the service runs kavo.exe
-// itself, kavo runs the hosted program itself, and the only files written are
-// kavo.ini beside kavo.exe and the log the hosted program was told to write.
+// and started from kavo's own dialog, then stopped and deleted from it: the
+// service runs kavo.exe itself, kavo runs the hosted program itself, and the
+// only files written are kavo.ini beside kavo.exe and the log the hosted
+// program was told to write.
 TEST(SecurityService, PathsWithSpacesAndTheOnlyFileWritten)
 {
     ServiceGuard guard("kavo_security_paths");
@@ -115,9 +116,17 @@ TEST(SecurityService, PathsWithSpacesAndTheOnlyFileWritten)
     WaitForLogLine(log, "ready");
     EXPECT_EQ("command-line \"" + program + "\" " + options, WaitForLogLine(log, "command-line "));
     EXPECT_EQ(1u, LogLinesStartingWith(log, "start ").size());
-    ASSERT_TRUE(StopServiceNow(guard.name));
+
+    // Opened again, the dialog stops the service; its delete button removes it.
+    ASSERT_TRUE(StartKavoDialog(kavo));
     WaitForServiceState(guard.name, SERVICE_STOPPED);
     EXPECT_EQ("exit 0", WaitForLogLine(log, "exit "));
+    ClickButton(kavo.window, IDC_TEST_DELETE);
+    AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", kAskRemove, MB_YESNO, IDYES);
+    AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", kRemoved, MB_OK, IDOK);
+    ClickButton(kavo.window, IDCANCEL);
+    EXPECT_EQ(0u, WaitForExit(kavo.program));
+    EXPECT_FALSE(ReadServiceRegistration(guard.name).found);
 
     std::vector<std::string> expected = {"added " + kavo.dir + "\\kavo.ini", "added " + log};
     std::vector<std::string> changes = Changes(before, TakeSnapshots(dir));
