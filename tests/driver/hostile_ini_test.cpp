@@ -336,3 +336,40 @@ TEST(HostileIniService, WhatTheServiceStarts)
 }
 
 }  // namespace
+
+namespace {
+
+// Texts typed into the fields, longer than the 259 bytes the dialog reads, a
+// double-byte character across the cut among them: what OK saves is the front
+// of each text, never half a character, and kavo reads back what it saved.
+TEST(HostileFields, LongTextsAreSavedCutWhole)
+{
+    const struct {
+        const char* name;
+        std::string typed;
+        size_t saved;   // bytes of the typed text that are saved
+    } cases[] = {
+        {"259", std::string(259, 'o'), 259},
+        {"260", std::string(260, 'o'), 259},
+        {"4000", std::string(4000, 'o'), 259},
+        {"kanji_fits", std::string(257, 'o') + HYO, 259},
+        {"kanji_across", std::string(258, 'o') + HYO, 258},
+        {"kanji_after", std::string(259, 'o') + HYO, 259},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        KavoDialog kavo;
+        ASSERT_TRUE(OpenKavoDialog(kavo, std::string("fields_") + c.name, ""));
+        SetControlText(kavo.window, IDC_PROGRAM, "C:\\a.exe");
+        SetControlText(kavo.window, IDC_OPTIONS, c.typed);
+        SetControlText(kavo.window, IDC_SERVICE_NAME, c.typed);
+        ClickButton(kavo.window, IDOK);
+        AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", kAskRegister, MB_YESNO, IDNO);
+        EXPECT_EQ(0u, WaitForExit(kavo.program));
+        ServiceConfig read = LoadSettingsIn(kavo.dir);
+        EXPECT_EQ(c.typed.substr(0, c.saved), read.options) << Escaped(read.options);
+        EXPECT_EQ(c.typed.substr(0, c.saved), read.serviceName) << Escaped(read.serviceName);
+    }
+}
+
+}  // namespace
