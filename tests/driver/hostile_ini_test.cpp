@@ -335,10 +335,6 @@ TEST(HostileIniService, WhatTheServiceStarts)
     }
 }
 
-}  // namespace
-
-namespace {
-
 // Texts typed into the fields, longer than the 259 bytes the dialog reads, a
 // double-byte character across the cut among them: what OK saves is the front
 // of each text, never half a character, and kavo reads back what it saved.
