@@ -245,4 +245,47 @@ TEST(SecurityService, MutexOpenToAllAndNoServiceWindow)
     EXPECT_TRUE(OpenMutexA(SYNCHRONIZE, FALSE, MutexName(service.guard.name).c_str()) == NULL);
 }
 
+// A start request, with the manager's answer; false and the error when refused.
+bool TryStartService(const std::string& name, DWORD* error)
+{
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceA(manager, name.c_str(), SERVICE_START) : NULL;
+    BOOL started = service && StartServiceA(service, 0, NULL);
+    *error = started ? 0 : GetLastError();
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+    return started != FALSE;
+}
+
+// The mutex's existence is the signal that the service is served already, and
+// any account can open it: a process that keeps it open after the service
+// stopped keeps the service from starting again (kavo ends at once, without
+// reaching the service control manager, and starts nothing). Closed, the
+// service starts again. The security notes tell administrators so.
+TEST(SecurityService, AMutexKeptOpenKeepsTheServiceFromStarting)
+{
+    KavoService service("kavo_security_held", "security_held");
+    ASSERT_TRUE(RegisterHosting(service, "", 0));
+    ASSERT_TRUE(StartServiceNow(service.guard.name));
+    WaitForLogLine(service.log, "ready");
+    HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, MutexName(service.guard.name).c_str());
+    ASSERT_TRUE(mutex != NULL);
+    ASSERT_TRUE(StopServiceNow(service.guard.name));
+    WaitForServiceState(service.guard.name, SERVICE_STOPPED);
+
+    DWORD error = 0;
+    EXPECT_FALSE(TryStartService(service.guard.name, &error));
+    EXPECT_EQ((DWORD)ERROR_SERVICE_REQUEST_TIMEOUT, error);
+    WaitForServiceState(service.guard.name, SERVICE_STOPPED);
+    EXPECT_EQ(1u, LogLinesStartingWith(service.log, "start ").size());
+
+    CloseHandle(mutex);
+    ASSERT_TRUE(StartServiceNow(service.guard.name));
+    EXPECT_TRUE(PollUntil([&] { return LogLinesStartingWith(service.log, "ready").size() == 2; }, kWindowDeadline));
+    ASSERT_TRUE(StopServiceNow(service.guard.name));
+    WaitForServiceState(service.guard.name, SERVICE_STOPPED);
+}
+
 }  // namespace

@@ -12,6 +12,7 @@ KavoService::KavoService(const std::string& name, const std::string& folder) : g
 {
     dir = MakeWorkDir(folder);
     log = dir + "\\child.log";
+    EXPECT_FALSE(FileExists(log)) << "a hosted program left from an earlier run still holds " << log;
     EXPECT_TRUE(CopyFileTo(KavoExePath(), ExePath())) << dir;
 }
 
