@@ -1,6 +1,6 @@
 // Hosted programs that misbehave, under the service control manager: one that
 // crashes at start, one that answers the close message with a question, one
-// that starts a grandchild and ends. For each: what the service reports, what
+// that hangs, one that starts a grandchild and ends. For each: what the service reports, what
 // is left running, and that nothing waits longer than its bound.
 //
 // Programs that never make a window or ignore every close message are in
@@ -169,6 +169,48 @@ TEST(MisbehavingService, ProgramThatAsksOnClose)
             EXPECT_TRUE(LogLinesStartingWith(service.log, "exit ").empty());
         }
     }
+}
+
+void WaitForTheChildsWindow(void* childPid)
+{
+    WaitForWindow(*(DWORD*)childPid, "hosted_child", NULL);
+}
+
+// A program that hangs, its window answering no message: the stop waits in the
+// close message with no bound, STOP_PENDING, and the stop request is not
+// answered. Ended by hand, the stop completes at once.
+TEST(MisbehavingService, ProgramThatHangs)
+{
+    KavoService service("kavo_hangs", "misbehaving_hangs");
+    // Sleeps with its window made, before its message loop.
+    ASSERT_TRUE(RegisterHosting(service, "-sleep=600000", 0));
+    ASSERT_TRUE(StartServiceNow(service.guard.name));
+    EndsWithTest child;
+    child.processId = ChildIdOf(service);
+    DWORD servicePid = ServiceProcessId(service.guard.name);
+    ASSERT_NE(0u, servicePid);
+    ASSERT_TRUE(OnServiceDesktop(WaitForTheChildsWindow, &child.processId));
+
+    StoppedReportWatch watch(service.guard.name);
+    StopRequest stop;
+    stop.name = service.guard.name;
+    stop.thread = CreateThread(NULL, 0, RequestStop, &stop, 0, NULL);
+    ASSERT_TRUE(stop.thread != NULL);
+    SERVICE_STATUS status = {};
+    EXPECT_TRUE(PollUntil([&] { return QueryServiceState(service.guard.name, &status) &&
+                                       status.dwCurrentState == SERVICE_STOP_PENDING; },
+                          kWindowDeadline));
+    EXPECT_EQ((DWORD)WAIT_TIMEOUT, WaitForSingleObject(stop.thread, 0)) << "the stop request came back early";
+    EXPECT_TRUE(ProcessRuns(servicePid));
+
+    EndProcessById(child.processId);
+    EXPECT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(stop.thread, kExitDeadline));
+    CloseHandle(stop.thread);
+    EXPECT_TRUE(stop.accepted) << "error " << stop.error;
+    SERVICE_STATUS_PROCESS reported = {};
+    ASSERT_TRUE(watch.WaitAt(HERE, &reported, kWaitHint));
+    EXPECT_TRUE(ProcessEndsWithin(servicePid, kWaitHint));
+    EXPECT_TRUE(LogLinesStartingWith(service.log, "ready").empty());
 }
 
 // A program that starts a grandchild and ends: the service ends with it,
