@@ -54,7 +54,7 @@ std::string OptionsOfLength(const std::string& log, size_t length, const std::st
     return options + tail;
 }
 
-// Bytes that are no text: every value from 0 to 255, in a fixed order.
+// Bytes that are no text, zero bytes among them: 1024 of a fixed sequence.
 std::string BinaryBytes()
 {
     std::string bytes;
@@ -84,7 +84,6 @@ std::vector<BadIni> BadIniCases(const std::string& prefix, const std::string& se
     auto lines = [](const BadIni& c) {
         return std::vector<std::string>{"exe=" + c.program, "option=" + c.options, "name=" + c.service, "end=1"};
     };
-    std::string log;
 
     {   // The file as kavo writes it, for comparison.
         BadIni& c = add("crlf");
