@@ -20,7 +20,8 @@ namespace {
 // 表 in UTF-8.
 #define HYO_UTF8 "\xe8\xa1\xa8"
 
-enum IniKind { kFile, kDirectory, kReadOnly };
+// kLocked: held open, unshared, by another program while the dialog saves.
+enum IniKind { kFile, kDirectory, kReadOnly, kLocked };
 
 // One hostile kavo.ini, made in a folder of its own, and what the profile
 // functions make of it: the texts the dialog must show and the service use.
@@ -199,6 +200,11 @@ std::vector<BadIni> BadIniCases(const std::string& prefix, const std::string& se
         c.kind = kReadOnly;
         c.bytes = Ini("kavo", lines(c), "\r\n");
     }
+    {
+        BadIni& c = add("locked");
+        c.kind = kLocked;
+        c.bytes = Ini("kavo", lines(c), "\r\n");
+    }
     return cases;
 }
 
@@ -268,10 +274,18 @@ TEST(HostileIni, DialogShowsWhatIsReadAndASaveReadsBack)
             SetControlText(kavo.window, IDC_PROGRAM, program);
         }
         std::string before = c.kind == kDirectory ? "" : ReadFileBytes(c.dir + "\\kavo.ini");
-        bool refused = c.kind == kDirectory || (c.kind == kReadOnly && ReadOnlyIsEnforced(c.dir + "\\kavo.ini"));
+        bool refused = c.kind == kDirectory || c.kind == kLocked ||
+                       (c.kind == kReadOnly && ReadOnlyIsEnforced(c.dir + "\\kavo.ini"));
+        HANDLE lock = INVALID_HANDLE_VALUE;
+        if (c.kind == kLocked) {
+            lock = CreateFileA((c.dir + "\\kavo.ini").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+            EXPECT_NE(INVALID_HANDLE_VALUE, lock);
+        }
         ClickButton(kavo.window, IDOK);
         AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", kAskRegister, MB_YESNO, IDNO);
         EXPECT_EQ(0u, WaitForExit(kavo.program));
+        if (lock != INVALID_HANDLE_VALUE)
+            CloseHandle(lock);
 
         ServiceConfig read = LoadSettingsIn(c.dir);
         if (refused) {
