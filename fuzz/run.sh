@@ -11,7 +11,7 @@ bin=$1
 seconds=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(paths text decimal launch mutex_name)
+[ ${#targets[@]} -gt 0 ] || targets=(paths text decimal launch mutex_name profile_value)
 
 # Long enough for two fields past 259 bytes each, plus the size bytes.
 max_len=1100

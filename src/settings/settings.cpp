@@ -3,9 +3,28 @@
 #include <windows.h>
 
 #include "entry/context.h"
+#include "settings/portable_profile_value.h"
 #include "text/text.h"
 
 static const char kSection[] = "kavo";
+
+// A value kavo wrote in quotes is one byte longer on each side than the value:
+// read with that room, then cut to the destination like any long value.
+static void ReadValue(const char* key, char* destination, size_t size)
+{
+    char value[PROFILE_VALUE_SIZE];
+    GetPrivateProfileStringA(kSection, key, "", value, sizeof value, ProgramContext.IniPath);
+    CopyText(destination, size, value);
+}
+
+// Quoted when the profile functions would otherwise read back something else
+// (a value wholly in quotes, or with white space at an end).
+static void WriteValue(const char* key, const char* value)
+{
+    char written[PROFILE_VALUE_SIZE];
+    if (FormProfileValue(written, sizeof written, value))
+        WritePrivateProfileStringA(kSection, key, written, ProgramContext.IniPath);
+}
 
 void LoadSettings()
 {
@@ -17,11 +36,10 @@ void LoadSettings()
     // letting the profile functions pick some other file.
     if (ProgramContext.IniPath[0] == '\0')
         return;
-    const char* ini = ProgramContext.IniPath;
-    GetPrivateProfileStringA(kSection, "exe", "", config.programPath, sizeof config.programPath, ini);
-    GetPrivateProfileStringA(kSection, "option", "", config.options, sizeof config.options, ini);
-    GetPrivateProfileStringA(kSection, "name", "", config.serviceName, sizeof config.serviceName, ini);
-    GetPrivateProfileStringA(kSection, "end", "", end, sizeof end, ini);
+    ReadValue("exe", config.programPath, sizeof config.programPath);
+    ReadValue("option", config.options, sizeof config.options);
+    ReadValue("name", config.serviceName, sizeof config.serviceName);
+    ReadValue("end", end, sizeof end);
     config.exitMethod = ParseDecimal(end);
 }
 
@@ -31,10 +49,9 @@ void SaveSettings()
     char end[16];
     if (ProgramContext.IniPath[0] == '\0')
         return;
-    const char* ini = ProgramContext.IniPath;
     wsprintfA(end, "%d", config.exitMethod);
-    WritePrivateProfileStringA(kSection, "exe", config.programPath, ini);
-    WritePrivateProfileStringA(kSection, "option", config.options, ini);
-    WritePrivateProfileStringA(kSection, "name", config.serviceName, ini);
-    WritePrivateProfileStringA(kSection, "end", end, ini);
+    WriteValue("exe", config.programPath);
+    WriteValue("option", config.options);
+    WriteValue("name", config.serviceName);
+    WriteValue("end", end);
 }
