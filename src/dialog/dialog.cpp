@@ -13,10 +13,17 @@
 // The controls that a registered service locks, in the order they unlock.
 static const int kEditableControls[] = {IDC_PROGRAM, IDC_OPTIONS, IDC_SERVICE_NAME, IDC_EXIT_METHOD, IDC_BROWSE};
 
+// A setting is one line of kavo.ini: text pasted with a line break keeps only
+// its first line, as a one-line field would show it.
 static void ReadControlText(HWND dialog, int id, char* buffer, int size)
 {
     buffer[0] = '\0';
     GetWindowTextA(GetDlgItem(dialog, id), buffer, size);
+    for (char* p = buffer; *p; ++p)
+        if (*p == '\r' || *p == '\n') {
+            *p = '\0';
+            break;
+        }
 }
 
 static int IsProgramFile(const char* path)

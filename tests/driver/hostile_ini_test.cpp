@@ -348,10 +348,12 @@ TEST(HostileIniService, WhatTheServiceStarts)
     }
 }
 
-// Texts typed into the fields, longer than the 259 bytes the dialog reads, a
-// double-byte character across the cut among them: what OK saves is the front
-// of each text, never half a character, and kavo reads back what it saved.
-TEST(HostileFields, LongTextsAreSavedCutWhole)
+// Texts typed into the fields, as OK saves them: longer than the 259 bytes
+// the dialog reads (a double-byte character across the cut among them), cut
+// at the front and never inside a character; wholly in quotation marks, or
+// with white space around them, which the profile functions would take off
+// on reading; pasted with line breaks. kavo reads back what it saved.
+TEST(HostileFields, TypedTextsAreReadBackAsSaved)
 {
     const struct {
         const char* name;
@@ -364,6 +366,17 @@ TEST(HostileFields, LongTextsAreSavedCutWhole)
         {"kanji_fits", std::string(257, 'o') + HYO, 259},
         {"kanji_across", std::string(258, 'o') + HYO, 258},
         {"kanji_after", std::string(259, 'o') + HYO, 259},
+        {"double_quoted", "\"C:\\My Files\\data.txt\"", 23},
+        {"single_quoted", "'a b'", 5},
+        {"two_quoted", "\"a\" \"b\"", 7},
+        {"only_quotes", "\"\"", 2},
+        {"one_quote", "\"", 1},
+        {"spaces_around", "  -x  ", 6},
+        {"tabs_around", "\t-x\t", 4},
+        {"quoted_259", "\"" + std::string(257, 'q') + "\"", 259},
+        // A line break would end the line in the file: only the first line is kept.
+        {"line_break", "a\r\nend=5\r\nx", 1},
+        {"fullwidth_space", "\x81\x40-x\x81\x40", 6},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
