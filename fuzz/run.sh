@@ -2,16 +2,21 @@
 # Runs fuzz targets for a bounded time each and prints what they did.
 #   fuzz/run.sh BINARY_DIR SECONDS [TARGET...]
 # Seeds come from fuzz/corpus/TARGET (never written); what the fuzzer finds goes
-# to BINARY_DIR/corpus/TARGET, crashes to BINARY_DIR/crashes. When the coverage
-# builds exist (make fuzz builds them), the line coverage of the portable core
-# reached by each corpus is reported too.
+# to BINARY_DIR/corpus/TARGET, crashes to BINARY_DIR/crashes. When every target
+# runs and the coverage builds exist (make fuzz builds them), the line coverage
+# of the portable core reached by the corpora is reported too.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 bin=$1
 seconds=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(paths text decimal launch mutex_name profile_value)
+# The coverage report is for a run of every target (make fuzz), not for the short runs of the tests.
+report_coverage=0
+if [ ${#targets[@]} -eq 0 ]; then
+    targets=(paths text decimal launch mutex_name profile_value)
+    report_coverage=1
+fi
 
 # Long enough for two fields past 259 bytes each, plus the size bytes.
 max_len=1100
@@ -41,7 +46,7 @@ for target in "${targets[@]}"; do
 done
 
 # Line and branch coverage of the portable core, from the corpora.
-if command -v llvm-profdata-14 > /dev/null && [ -x "$bin/fuzz_${targets[0]}_coverage" ]; then
+if [ $report_coverage -eq 1 ] && command -v llvm-profdata-14 > /dev/null && [ -x "$bin/fuzz_${targets[0]}_coverage" ]; then
     profiles=()
     for target in "${targets[@]}"; do
         LLVM_PROFILE_FILE="$bin/coverage-$target.profraw" "$bin/fuzz_${target}_coverage" -runs=0 \
