@@ -4,19 +4,20 @@
 
 #include "entry/context.h"
 #include "scm/scm.h"
+#include "support/dialog_driver.h"
+#include "support/kavo_service.h"
 #include "support/support.h"
 
 namespace {
 
-// A folder holding a copy of kavo.exe, and kavo's paths and service name set to it.
-std::string PrepareKavo(const std::string& folder, const std::string& serviceName)
-{
-    std::string dir = MakeWorkDir(folder);
-    CopyFileTo(KavoExePath(), dir + "\\kavo.exe");
-    SetProgramPaths((dir + "\\kavo.exe").c_str());
-    strcpy(ProgramContext.Config.serviceName, serviceName.c_str());
-    return dir;
-}
+// A copy of kavo.exe in a folder of its own, with kavo's paths and service name set to it.
+struct KavoCopy : KavoService {
+    KavoCopy(const std::string& name, const std::string& folder) : KavoService(name, folder)
+    {
+        SetProgramPaths(ExePath().c_str());
+        strcpy(ProgramContext.Config.serviceName, name.c_str());
+    }
+};
 
 TEST(ScmService, RegistrationParameters)
 {
@@ -26,28 +27,25 @@ TEST(ScmService, RegistrationParameters)
     } cases[] = {{"scm_register", false}, {"scm register with space", true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.folder);
-        ServiceGuard guard(std::string("kavo_reg_") + (c.quoted ? "space" : "plain"));
-        std::string dir = PrepareKavo(c.folder, guard.name);
+        KavoCopy kavo(std::string("kavo_reg_") + (c.quoted ? "space" : "plain"), c.folder);
         ASSERT_EQ(1, RegisterAsService());
-        ServiceRegistration registration = ReadServiceRegistration(guard.name);
+        ServiceRegistration registration = ReadServiceRegistration(kavo.guard.name);
         ASSERT_TRUE(registration.found);
         EXPECT_EQ((DWORD)SERVICE_WIN32_OWN_PROCESS, registration.serviceType);
         EXPECT_EQ((DWORD)SERVICE_DEMAND_START, registration.startType);
         EXPECT_EQ((DWORD)SERVICE_ERROR_NORMAL, registration.errorControl);
-        std::string path = dir + "\\kavo.exe";
-        EXPECT_EQ(c.quoted ? "\"" + path + "\"" : path, registration.binaryPath);
+        EXPECT_EQ(c.quoted ? "\"" + kavo.ExePath() + "\"" : kavo.ExePath(), registration.binaryPath);
         EXPECT_EQ("", registration.loadOrderGroup);
         EXPECT_EQ("", registration.dependencies);
         EXPECT_EQ("LocalSystem", registration.account);
-        EXPECT_EQ(guard.name, registration.displayName);
+        EXPECT_EQ(kavo.guard.name, registration.displayName);
         EXPECT_EQ(0u, registration.tagId);
     }
 }
 
 TEST(ScmService, NamesTheManagerRefuses)
 {
-    ServiceGuard existing("kavo_exists");
-    PrepareKavo("scm_refused", existing.name);
+    KavoCopy existing("kavo_exists", "scm_refused");
     ASSERT_EQ(1, RegisterAsService());
     EXPECT_EQ(0, RegisterAsService());
 
@@ -62,16 +60,11 @@ TEST(ScmService, NamesTheManagerRefuses)
     EXPECT_EQ(0, RemoveService());
 }
 
-// A registered service that hosts the hosted test program, started or not.
-struct HostingService {
-    ServiceGuard guard;
-    std::string dir;
-    HostingService(const std::string& name, bool start) : guard(name)
+// Registered by RegisterAsService, hosting the hosted test program; started when asked.
+struct HostingService : KavoCopy {
+    HostingService(const std::string& name, bool start) : KavoCopy(name, "scm_" + name)
     {
-        dir = PrepareKavo("scm_" + name, name);
-        std::string ini = "[kavo]\r\nexe=" + HostedChildPath() + "\r\noption=" + dir +
-                          "\\child.log\r\nname=" + name + "\r\nend=0\r\n";
-        WriteFileBytes(dir + "\\kavo.ini", ini);
+        WriteFileBytes(IniPath(), KavoIni(HostedChildPath(), log, name, "0"));
         EXPECT_EQ(1, RegisterAsService());
         if (start) {
             EXPECT_EQ(1, StartRegisteredService());
