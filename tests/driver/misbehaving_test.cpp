@@ -221,10 +221,8 @@ TEST(MisbehavingService, ProgramThatStartsAGrandchildAndEnds)
     KavoService service("kavo_grandchild", "misbehaving_grandchild");
     std::string grandchildLog = service.dir + "\\grandchild.log";
     ASSERT_TRUE(RegisterHosting(service, "-grandchild=" + grandchildLog, 0));
-    StoppedReportWatch watch(service.guard.name);
-    ASSERT_TRUE(StartServiceNow(service.guard.name));
     SERVICE_STATUS_PROCESS reported = {};
-    ASSERT_TRUE(watch.WaitAt(HERE, &reported));
+    ASSERT_TRUE(StartUntilStopped(service.guard.name, &reported));
     EXPECT_EQ((DWORD)SERVICE_STOPPED, reported.dwCurrentState);
     EXPECT_EQ(0u, reported.dwWin32ExitCode);
     EXPECT_EQ("exit 0", WaitForLogLine(service.log, "exit "));

@@ -168,10 +168,8 @@ TEST(HostService, ChildThatEndsEndsTheService)
         SCOPED_TRACE("exit code " + std::to_string(c.exitCode));
         KavoService service("kavo_ends", "service_ends");
         ASSERT_TRUE(RegisterHosting(service, "-exit-after=300 -exit-code=" + std::to_string(c.exitCode), 0));
-        StoppedReportWatch watch(service.guard.name);
-        ASSERT_TRUE(StartServiceNow(service.guard.name));
         SERVICE_STATUS_PROCESS reported = {};
-        ASSERT_TRUE(watch.WaitAt(HERE, &reported));
+        ASSERT_TRUE(StartUntilStopped(service.guard.name, &reported));
         EXPECT_EQ((DWORD)SERVICE_STOPPED, reported.dwCurrentState);
         EXPECT_EQ(c.win32ExitCode, reported.dwWin32ExitCode);
         EXPECT_EQ(c.serviceSpecificExitCode, reported.dwServiceSpecificExitCode);
@@ -193,10 +191,8 @@ TEST(HostService, FailedLaunchIsReported)
         KavoService service("kavo_nolaunch", "service_nolaunch");
         std::string ini = c.withIni ? KavoIni(service.dir + "\\missing.exe", "", service.guard.name, 0) : "";
         ASSERT_TRUE(RegisterKavo(service, ini));
-        StoppedReportWatch watch(service.guard.name);
-        ASSERT_TRUE(StartServiceNow(service.guard.name));
         SERVICE_STATUS_PROCESS reported = {};
-        ASSERT_TRUE(watch.WaitAt(HERE, &reported));
+        ASSERT_TRUE(StartUntilStopped(service.guard.name, &reported));
         EXPECT_EQ((DWORD)SERVICE_STOPPED, reported.dwCurrentState);
         EXPECT_NE(0u, reported.dwWin32ExitCode);
         EXPECT_NE((DWORD)ERROR_PROCESS_ABORTED, reported.dwWin32ExitCode);

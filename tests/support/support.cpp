@@ -549,3 +549,9 @@ void EndProcessById(DWORD processId)
     }
     CloseHandle(process);
 }
+
+bool StartUntilStoppedAt(Where where, const std::string& name, SERVICE_STATUS_PROCESS* reported)
+{
+    StoppedReportWatch watch(name);
+    return StartServiceAt(where, name) && watch.WaitAt(where, reported);
+}

@@ -158,6 +158,11 @@ struct StoppedReportWatch {
     struct Notification* pending = NULL;
 };
 
+// Starts the service and catches the STOPPED record it reports when it ends by
+// itself; fails the test when it cannot be started or reports nothing in time.
+bool StartUntilStoppedAt(Where where, const std::string& name, SERVICE_STATUS_PROCESS* reported);
+#define StartUntilStopped(...) StartUntilStoppedAt(HERE, __VA_ARGS__)
+
 // The hosted test program's log: one event per line (see tests/hosted).
 std::vector<std::string> ReadLogLines(const std::string& path);
 // The lines of the log that start with prefix.
