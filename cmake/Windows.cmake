@@ -1,6 +1,18 @@
 # Windows build: kavo.exe, the test programs, and their tests under Wine.
 set(CMAKE_CXX_FLAGS "${CMAKE_CXX_FLAGS} -Wall -Wextra -fexec-charset=CP932")
 
+# The same sources make the 32-bit kavo.exe and the 64-bit one; each runs its
+# tests under the matching Wine. 64-bit Windows accepts no subsystem below 5.2.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(KAVO_WINE_ARCH win64)
+    set(KAVO_SUBSYSTEM_VERSION 5 2)
+else()
+    set(KAVO_WINE_ARCH win32)
+    set(KAVO_SUBSYSTEM_VERSION 4 0)
+endif()
+list(GET KAVO_SUBSYSTEM_VERSION 0 KAVO_SUBSYSTEM_MAJOR)
+list(GET KAVO_SUBSYSTEM_VERSION 1 KAVO_SUBSYSTEM_MINOR)
+
 # One place knows how to run a Windows program under the test prefix.
 set(KAVO_WINE_ROOT ${CMAKE_BINARY_DIR}/wine)
 configure_file(tests/wine/winerun.sh.in ${CMAKE_BINARY_DIR}/winerun @ONLY
@@ -13,7 +25,8 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${WINERUN} run)
 # that only system DLLs are imported.
 set(KAVO_PRODUCT_OPTIONS -Os -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections)
 set(KAVO_PRODUCT_LINK -static -mwindows -s -Wl,--gc-sections
-                      -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0)
+                      -Wl,--major-subsystem-version,${KAVO_SUBSYSTEM_MAJOR}
+                      -Wl,--minor-subsystem-version,${KAVO_SUBSYSTEM_MINOR})
 
 file(GLOB KAVO_CORE_SOURCES CONFIGURE_DEPENDS src/*/*.cpp)
 list(FILTER KAVO_CORE_SOURCES EXCLUDE REGEX "(_test|/main)\\.cpp$")

@@ -3,9 +3,9 @@
 # child's end and a stop request become STOPPED, the program file's size, and
 # what an idle service costs (resident memory, context switches per second),
 # read from /proc while the service hosts an idle child.
-#   scripts/bench.sh BUILD/win32
+#   scripts/bench.sh BUILD/win32|BUILD/win64
 set -eu
-win=$(cd "${1:?usage: bench.sh BUILD/win32}" && pwd)
+win=$(cd "${1:?usage: bench.sh BUILD/win32|BUILD/win64}" && pwd)
 # A prefix of its own, so that a test run in the same build tree is not disturbed.
 export KAVO_WINE_ROOT="$win/bench-wine"
 winerun="$win/winerun"
@@ -14,6 +14,7 @@ sample_seconds=8
 
 "$winerun" up || exit 1
 trap '"$winerun" down' EXIT
+eval "$("$winerun" env)"
 out="$KAVO_WINE_ROOT/bench.out"
 "$winerun" run "$win/kavo_bench.exe" > "$out" 2>&1 &
 bench=$!
@@ -61,6 +62,6 @@ done
 wait "$bench" || { cat "$out" >&2; echo "the bench failed" >&2; exit 1; }
 
 echo
-echo "kavo service bench (Wine $(wine --version 2> /dev/null || echo '?'))"
+echo "kavo service bench: $win/kavo.exe ($WINEARCH, $("$WINELOADER" --version 2> /dev/null || echo 'Wine ?'))"
 tr -d '\r' < "$out" | grep -a -v -e '^idle-service' -e '^\[' -e '^Running main' -e '^Note:' -e '^$'
 echo "$idle_rows"

@@ -6,7 +6,8 @@ set -eu
 packages=(
     make cmake g++ clang libclang-rt-14-dev llvm-14 googletest
     g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-    wine wine32:i386 xvfb xauth x11-apps x11-utils imagemagick
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+    wine wine32:i386 wine64 xvfb xauth x11-apps x11-utils imagemagick
     locales fonts-ipafont-gothic fonts-wine
 )
 

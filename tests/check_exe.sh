@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Checks the built kavo.exe as Windows will load it: PE32 for i386, GUI
-# subsystem version 4.0, and an import table naming only system DLLs.
+# Checks a built kavo.exe as Windows will load it: PE32 for i386 with GUI
+# subsystem 4.0, or PE32+ for x86-64 with GUI subsystem 5.2 (the lowest 64-bit
+# Windows accepts), and an import table naming only system DLLs.
+#   check_exe.sh FILE i386|x86-64
 set -u
 exe=$1
-headers=$(LC_ALL=C i686-w64-mingw32-objdump -p "$exe") || exit 1
+arch=${2:-i386}
+# The x86-64 objdump reads both formats.
+headers=$(LC_ALL=C x86_64-w64-mingw32-objdump -p "$exe") || exit 1
 fail=0
 expect() {
     if ! grep -Eq "$1" <<< "$headers"; then
@@ -11,11 +15,18 @@ expect() {
         fail=1
     fi
 }
-expect 'file format pei-i386' 'PE32 for i386'
-expect '^Magic[[:space:]]+010b' 'PE32 optional header (not PE32+)'
+if [ "$arch" = x86-64 ]; then
+    expect 'file format pei-x86-64' 'PE32+ for x86-64'
+    expect '^Magic[[:space:]]+020b' 'PE32+ optional header'
+    expect '^MajorSubsystemVersion[[:space:]]+5$' 'subsystem version 5.x'
+    expect '^MinorSubsystemVersion[[:space:]]+2$' 'subsystem version x.2'
+else
+    expect 'file format pei-i386' 'PE32 for i386'
+    expect '^Magic[[:space:]]+010b' 'PE32 optional header (not PE32+)'
+    expect '^MajorSubsystemVersion[[:space:]]+4$' 'subsystem version 4.x'
+    expect '^MinorSubsystemVersion[[:space:]]+0$' 'subsystem version x.0'
+fi
 expect '^Subsystem[[:space:]]+00000002' 'GUI subsystem'
-expect '^MajorSubsystemVersion[[:space:]]+4$' 'subsystem version 4.x'
-expect '^MinorSubsystemVersion[[:space:]]+0$' 'subsystem version x.0'
 allowed='^(KERNEL32|ADVAPI32|USER32|SHELL32|COMDLG32|MSVCRT)\.DLL$'
 imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<< "$headers")
 [ -n "$imports" ] || { echo "FAILED: no import table found"; fail=1; }
@@ -26,5 +37,5 @@ while read -r dll; do
         fail=1
     fi
 done <<< "$imports"
-echo "imports: $(tr '\n' ' ' <<< "$imports")"
+echo "$arch imports: $(tr '\n' ' ' <<< "$imports")"
 exit $fail

@@ -98,7 +98,7 @@ DialogTemplateView ParseTemplate(const std::string& bytes)
 
 TEST(DialogTemplate, MatchesTheLayout)
 {
-    HMODULE exe = LoadLibraryExA(KavoExePath().c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE exe = LoadLibraryExA(ExaminedExePath().c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_TRUE(exe);
     HRSRC found = FindResourceExA(exe, RT_DIALOG, MAKEINTRESOURCEA(101), kJapanese);
     ASSERT_TRUE(found) << "no Japanese dialog template 101";

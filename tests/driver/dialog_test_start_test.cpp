@@ -146,14 +146,16 @@ TEST(DialogTestStart, ProgramsWithoutWindows)
         ASSERT_TRUE(test.Open("dialog_test_start_windowless_" + std::to_string(index++), c.options));
         MessageBoxView box = test.Start();
         ExpectTheTestStartMessage(HERE, box, test.kavo.window);
-        if (c.endsBeforeOk)
+        if (c.endsBeforeOk) {
             EXPECT_NE("", WaitForLogLine(test.log, "exit "));
+        }
         AnswerMessageBox(box, IDOK);
         if (!c.endsBeforeOk) {
             bool answered = IsResponding(test.kavo.window, kBusyProbe);
             // Only telling while the program still runs.
-            if (LogLinesStartingWith(test.log, "exit ").empty())
+            if (LogLinesStartingWith(test.log, "exit ").empty()) {
                 EXPECT_FALSE(answered) << "the dialog answered while the program still ran";
+            }
             EXPECT_NE("", WaitForLogLine(test.log, "exit "));
         }
         EXPECT_TRUE(WaitUntilResponding(test.kavo.window));

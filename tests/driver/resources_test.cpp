@@ -11,7 +11,7 @@ namespace {
 const WORD kJapanese = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
 
 struct LoadedExe {
-    HMODULE module = LoadLibraryExA(KavoExePath().c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE module = LoadLibraryExA(ExaminedExePath().c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     ~LoadedExe()
     {
         if (module)

@@ -18,6 +18,15 @@ std::string KavoExePath()
     return BuildDir() + "\\kavo.exe";
 }
 
+std::string ExaminedExePath()
+{
+    char path[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("KAVO_EXAMINED_EXE", path, sizeof path);
+    if (length > 0 && length < sizeof path)
+        return std::string(path, length);
+    return KavoExePath();
+}
+
 std::string HostedChildPath()
 {
     return BuildDir() + "\\hosted_child.exe";

@@ -27,6 +27,9 @@ struct Where {
 std::string BuildDir();
 std::string KavoExePath();
 std::string HostedChildPath();
+// The program file whose resources are read: KAVO_EXAMINED_EXE when set (the
+// 64-bit driver reads the 32-bit file that way), otherwise KavoExePath().
+std::string ExaminedExePath();
 
 // A fresh, empty folder for one test: BuildDir\wine\work\<name>.
 std::string MakeWorkDir(const std::string& name);
