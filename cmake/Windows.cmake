@@ -33,9 +33,12 @@ list(FILTER KAVO_CORE_SOURCES EXCLUDE REGEX "(_test|/main)\\.cpp$")
 add_library(kavo_core STATIC ${KAVO_CORE_SOURCES})
 target_include_directories(kavo_core PUBLIC src)
 target_compile_options(kavo_core PRIVATE ${KAVO_PRODUCT_OPTIONS})
-target_link_libraries(kavo_core PUBLIC advapi32 user32 shell32 comdlg32)
+# shell32 and comdlg32 are loaded by the dialog when it opens, not imported.
+target_link_libraries(kavo_core PUBLIC advapi32 user32)
 
 add_executable(kavo WIN32 src/entry/main.cpp src/resources/kavo.rc)
+set_source_files_properties(src/resources/kavo.rc PROPERTIES OBJECT_DEPENDS
+                            "${CMAKE_SOURCE_DIR}/src/resources/kavo.manifest;${CMAKE_SOURCE_DIR}/src/resources/kavo.ico")
 target_compile_options(kavo PRIVATE ${KAVO_PRODUCT_OPTIONS})
 target_link_options(kavo PRIVATE ${KAVO_PRODUCT_LINK})
 target_link_libraries(kavo PRIVATE kavo_core)

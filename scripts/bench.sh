@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Measures kavo.exe as a service under Wine and prints a table: how soon a
-# child's end and a stop request become STOPPED, the program file's size, and
-# what an idle service costs (resident memory, context switches per second),
-# read from /proc while the service hosts an idle child.
+# Measures kavo.exe as a service under Wine beside a reference host (the least
+# a service host can be), in the same run with the same hosted program, and
+# prints both with their ratio and the goals: start request -> RUNNING, child's
+# end -> STOPPED, stop request -> STOPPED (medians), and what an idle service
+# costs (resident memory, context switches per second), read from /proc.
 #   scripts/bench.sh BUILD/win32|BUILD/win64
 set -eu
 win=$(cd "${1:?usage: bench.sh BUILD/win32|BUILD/win64}" && pwd)
@@ -11,6 +12,10 @@ export KAVO_WINE_ROOT="$win/bench-wine"
 winerun="$win/winerun"
 # The idle service is watched this long (the bench keeps it idle for 10 s).
 sample_seconds=8
+# Goals: memory at most the reference's + 1 MB; start and child's end at most
+# 1.1 times the reference's; no context switch while idle.
+memory_margin_kb=1024
+time_ratio_goal=1.1
 
 "$winerun" up || exit 1
 trap '"$winerun" down' EXIT
@@ -38,30 +43,57 @@ context_switches() {
         awk '/^(voluntary|nonvoluntary)_ctxt_switches:/ { sum += $2 } END { print sum + 0 }'
 }
 
-idle_rows=""
-deadline=$((SECONDS + 300))
-while kill -0 "$bench" 2> /dev/null && [ $SECONDS -lt $deadline ]; do
-    marker=$(grep -a '^idle-service ' "$out" || true)
-    if [ -n "$marker" ]; then
-        path=$(echo "$marker" | cut -d' ' -f3- | tr -d '\r')
-        if pid=$(find_process "$path"); then
-            first=$(context_switches "$pid")
-            sleep "$sample_seconds"
-            last=$(context_switches "$pid")
-            rss=$(awk '/^VmRSS:/ { print $2, $3 }' /proc/"$pid"/status)
-            rate=$(awk -v a="$first" -v b="$last" -v s="$sample_seconds" 'BEGIN { printf "%.1f", (b - a) / s }')
-            idle_rows=$(printf '%-52s %s\n%-52s %s' "service process resident memory (idle child)" "$rss" \
-                "service process context switches/s (idle child)" "$rate over ${sample_seconds} s")
-        else
-            idle_rows="service process not found for $path"
-        fi
-        break
+# Each host's idle service in turn: "idle HOST RSS_KB SWITCHES_PER_S" lines.
+idle=""
+for host in kavo reference; do
+    deadline=$((SECONDS + 600))
+    marker=""
+    while [ -z "$marker" ] && kill -0 "$bench" 2> /dev/null && [ $SECONDS -lt $deadline ]; do
+        marker=$(grep -a "^idle-service $host " "$out" || true)
+        [ -n "$marker" ] || sleep 0.2
+    done
+    [ -n "$marker" ] || break
+    path=$(echo "$marker" | cut -d' ' -f3- | tr -d '\r')
+    if pid=$(find_process "$path"); then
+        first=$(context_switches "$pid")
+        sleep "$sample_seconds"
+        last=$(context_switches "$pid")
+        rss=$(awk '/^VmRSS:/ { print $2 }' /proc/"$pid"/status)
+        rate=$(awk -v a="$first" -v b="$last" -v s="$sample_seconds" 'BEGIN { printf "%.1f", (b - a) / s }')
+        idle+="idle $host $rss $rate"$'\n'
+    else
+        echo "service process of $host not found for $path" >&2
     fi
-    sleep 0.2
 done
 wait "$bench" || { cat "$out" >&2; echo "the bench failed" >&2; exit 1; }
 
 echo
 echo "kavo service bench: $win/kavo.exe ($WINEARCH, $("$WINELOADER" --version 2> /dev/null || echo 'Wine ?'))"
-tr -d '\r' < "$out" | grep -a -v -e '^idle-service' -e '^\[' -e '^Running main' -e '^Note:' -e '^$'
-echo "$idle_rows"
+echo "against the reference host $win/reference_host.exe, same run, same hosted program"
+echo "kavo.exe size: $(stat -c %s "$win/kavo.exe") bytes; reference_host.exe: $(stat -c %s "$win/reference_host.exe") bytes"
+echo
+{ tr -d '\r' < "$out" | grep -a '^measure '; printf '%s' "$idle"; } | awk -v margin="$memory_margin_kb" -v goal="$time_ratio_goal" '
+    $1 == "measure" { median[$2, $3] = $4; range[$2, $3] = sprintf("%s-%s, %s runs", $5, $6, $7) }
+    $1 == "idle" { median["memory", $2] = $3; median["switches", $2] = $4 }
+    function row(key, label, unit, verdict,    k, r, ratio) {
+        k = median[key, "kavo"]; r = median[key, "reference"]
+        if (k == "" || r == "") { printf "%-36s %s\n", label, "no data"; return }
+        ratio = (r > 0) ? sprintf("%.2f", k / r) : "-"
+        printf "%-36s %12s %12s %7s   %s\n", label, k " " unit, r " " unit, ratio, verdict
+    }
+    function time_goal(key) {
+        return (median[key, "kavo"] <= goal * median[key, "reference"]) ? "met (<= " goal " x)" : "NOT met (<= " goal " x)"
+    }
+    END {
+        printf "%-36s %12s %12s %7s   %s\n", "measure (median)", "kavo", "reference", "ratio", "goal"
+        row("start", "start request -> RUNNING", "ms", time_goal("start"))
+        row("child-end", "child'"'"'s end -> STOPPED", "ms", time_goal("child-end"))
+        row("stop", "stop request -> STOPPED", "ms", "-")
+        row("memory", "resident memory, idle", "kB",
+            (median["memory", "kavo"] <= median["memory", "reference"] + margin) ? "met (<= reference + 1 MB)" : "NOT met (<= reference + 1 MB)")
+        row("switches", "context switches/s, idle", "/s", (median["switches", "kavo"] == 0) ? "met (0)" : "NOT met (0)")
+        print ""
+        split("start child-end stop", keys, " ")
+        for (i = 1; i <= 3; i++)
+            printf "range of %-27s kavo %s ms (%s); reference %s ms (%s)\n", keys[i], "min-max", range[keys[i], "kavo"], "min-max", range[keys[i], "reference"]
+    }'

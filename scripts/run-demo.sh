@@ -17,6 +17,11 @@ fi
 echo "preparing a Wine prefix in $KAVO_WINE_ROOT ..."
 "$winerun" up
 trap '"$winerun" down' EXIT
+# Drawn as on Windows: the caption buttons need Marlett (Wine ships it but does
+# not find it in a new prefix), and the dialog's font, MS PGothic, is replaced
+# by IPA PGothic, whose widths match it, so that no label is clipped.
+cp /usr/share/wine/fonts/marlett.ttf "$KAVO_WINE_ROOT/prefix/drive_c/windows/Fonts/"
+"$winerun" run reg.exe add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d 'IPA Pゴシック' /f > /dev/null 2>&1
 cd "$demo"
 if [ $headless = 0 ]; then
     echo "kavo.exe is starting; close its dialog to end."

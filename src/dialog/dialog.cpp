@@ -9,6 +9,57 @@
 #include "resources/resource.h"
 #include "scm/scm.h"
 #include "text/sjis_path.h"
+#include "text/text.h"
+
+// Drag and drop (shell32) and the open-file dialog (comdlg32) serve the dialog
+// alone. Their DLLs, and the many more they pull in, are loaded from the system
+// directory when the dialog opens, so that a service process never maps them.
+// A function that could not be loaded stays NULL and its feature is not offered.
+static struct {
+    HMODULE Shell;
+    HMODULE CommonDialogs;
+    void(WINAPI* DragAcceptFiles)(HWND, BOOL);
+    UINT(WINAPI* DragQueryFileA)(HDROP, UINT, LPSTR, UINT);
+    void(WINAPI* DragFinish)(HDROP);
+    BOOL(WINAPI* GetOpenFileNameA)(LPOPENFILENAMEA);
+} DialogLibraries;
+
+// The DLL of that name in the system directory, never one found on the search path.
+static HMODULE LoadSystemLibrary(const char* fileName)
+{
+    char systemDir[TEXT_SIZE];
+    char path[TEXT_SIZE];
+    UINT length = GetSystemDirectoryA(systemDir, sizeof systemDir);
+    if (length == 0 || length >= sizeof systemDir || !FormPathInDirectory(path, sizeof path, systemDir, fileName))
+        return NULL;
+    return LoadLibraryA(path);
+}
+
+// GetProcAddress's answer as the function type of the destination.
+template <typename Function>
+static void LoadProc(Function* destination, HMODULE module, const char* name)
+{
+    *destination = module ? (Function)(void*)GetProcAddress(module, name) : NULL;
+}
+
+static void LoadDialogLibraries()
+{
+    DialogLibraries.Shell = LoadSystemLibrary("shell32.dll");
+    DialogLibraries.CommonDialogs = LoadSystemLibrary("comdlg32.dll");
+    LoadProc(&DialogLibraries.DragAcceptFiles, DialogLibraries.Shell, "DragAcceptFiles");
+    LoadProc(&DialogLibraries.DragQueryFileA, DialogLibraries.Shell, "DragQueryFileA");
+    LoadProc(&DialogLibraries.DragFinish, DialogLibraries.Shell, "DragFinish");
+    LoadProc(&DialogLibraries.GetOpenFileNameA, DialogLibraries.CommonDialogs, "GetOpenFileNameA");
+}
+
+static void FreeDialogLibraries()
+{
+    if (DialogLibraries.CommonDialogs)
+        FreeLibrary(DialogLibraries.CommonDialogs);
+    if (DialogLibraries.Shell)
+        FreeLibrary(DialogLibraries.Shell);
+    ZeroMemory(&DialogLibraries, sizeof DialogLibraries);
+}
 
 // The controls that a registered service locks, in the order they unlock.
 static const int kEditableControls[] = {IDC_PROGRAM, IDC_OPTIONS, IDC_SERVICE_NAME, IDC_EXIT_METHOD, IDC_BROWSE};
@@ -59,7 +110,8 @@ static void InitDialog(HWND dialog)
 }
 
 // Validates, saves, offers registration and then the start; the dialog closes
-// whatever the answers, but stays open after a validation message.
+// whatever the answers, but stays open after a validation message or a save
+// that failed, so that nothing is registered with settings that were not kept.
 static void OnOk(HWND dialog)
 {
     ServiceConfig& config = ProgramContext.Config;
@@ -79,7 +131,10 @@ static void OnOk(HWND dialog)
     }
     ReadControlText(dialog, IDC_OPTIONS, config.options, sizeof config.options);
     config.exitMethod = (ExitMethod)SendMessageA(GetDlgItem(dialog, IDC_EXIT_METHOD), CB_GETCURSEL, 0, 0);
-    SaveSettings();
+    if (!SaveSettings()) {
+        MessageBoxA(dialog, kTextSaveFailed, kCaptionKavo, MB_OK);
+        return;
+    }
 
     if (MessageBoxA(dialog, kTextAskRegister, kCaptionKavo, MB_YESNO) == IDYES) {
         if (RegisterAsService()) {
@@ -95,6 +150,8 @@ static void OnOk(HWND dialog)
 static void OnBrowse(HWND dialog)
 {
     char path[TEXT_SIZE] = "";
+    if (!DialogLibraries.GetOpenFileNameA)
+        return;
     OPENFILENAMEA chooser;
     ZeroMemory(&chooser, sizeof chooser);
     // The size of the original structure, which every version of the open-file
@@ -106,7 +163,7 @@ static void OnBrowse(HWND dialog)
     chooser.nMaxFile = sizeof path;
     chooser.lpstrTitle = kBrowseTitle;
     chooser.Flags = OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
-    if (GetOpenFileNameA(&chooser))
+    if (DialogLibraries.GetOpenFileNameA(&chooser))
         ApplyChosenProgram(dialog, path);
 }
 
@@ -137,9 +194,11 @@ static void OnRemove(HWND dialog)
 static void OnDropFiles(HWND dialog, HDROP drop)
 {
     char path[TEXT_SIZE] = "";
-    if (!DragQueryFileA(drop, 0, path, sizeof path))
+    if (!DialogLibraries.DragQueryFileA || !DialogLibraries.DragFinish)
+        return;
+    if (!DialogLibraries.DragQueryFileA(drop, 0, path, sizeof path))
         path[0] = '\0';
-    DragFinish(drop);
+    DialogLibraries.DragFinish(drop);
     if (!ProgramContext.IsRegistered)
         ApplyChosenProgram(dialog, path);
     SetForegroundWindow(dialog);
@@ -198,6 +257,7 @@ void ApplyChosenProgram(HWND dialog, const char* path)
 
 void RunSettingsDialog()
 {
+    LoadDialogLibraries();
     HWND dialog = CreateDialogParamA(ProgramContext.InstanceHandle, MAKEINTRESOURCEA(IDD_SETTINGS),
                                      GetDesktopWindow(), SettingsDialogProc, 0);
     if (!dialog) {
@@ -205,10 +265,12 @@ void RunSettingsDialog()
         // dialog would have done.
         if (ProgramContext.WasRunning)
             StartRegisteredService();
+        FreeDialogLibraries();
         return;
     }
     ShowWindow(dialog, SW_SHOW);
-    DragAcceptFiles(dialog, TRUE);
+    if (DialogLibraries.DragAcceptFiles && DialogLibraries.DragQueryFileA && DialogLibraries.DragFinish)
+        DialogLibraries.DragAcceptFiles(dialog, TRUE);
 
     MSG message;
     // GetMessageA answers -1 on an error; the loop ends then as well, rather
@@ -219,4 +281,5 @@ void RunSettingsDialog()
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+    FreeDialogLibraries();
 }

@@ -14,6 +14,9 @@ static const char kTextCannotStopService[] =
 // The configuration dialog.
 static const char kTextSetServiceName[] = "サービス名を設定してください。";
 static const char kTextSetProgramName[] = "プログラム名を設定してください。";
+// kavo.ini could not be written (read-only, held open, no rights on the folder).
+static const char kTextSaveFailed[] =
+    "設定を保存できませんでした。\nkavo.ini とそのフォルダーに書き込めるか確認してください。";
 static const char kTextAskRegister[] = "サービスに登録しますか？";
 static const char kTextAskStart[] = "サービスに登録しました。サービスとして起動しますか？";
 static const char kTextRegisterFailed[] =

@@ -19,11 +19,12 @@ static void ReadValue(const char* key, char* destination, size_t size)
 
 // Quoted when the profile functions would otherwise read back something else
 // (a value wholly in quotes, or with white space at an end).
-static void WriteValue(const char* key, const char* value)
+static int WriteValue(const char* key, const char* value)
 {
     char written[PROFILE_VALUE_SIZE];
-    if (FormProfileValue(written, sizeof written, value))
-        WritePrivateProfileStringA(kSection, key, written, ProgramContext.IniPath);
+    if (!FormProfileValue(written, sizeof written, value))
+        return 0;
+    return WritePrivateProfileStringA(kSection, key, written, ProgramContext.IniPath) ? 1 : 0;
 }
 
 void LoadSettings()
@@ -43,15 +44,13 @@ void LoadSettings()
     config.exitMethod = ParseDecimal(end);
 }
 
-void SaveSettings()
+int SaveSettings()
 {
     const ServiceConfig& config = ProgramContext.Config;
     char end[16];
     if (ProgramContext.IniPath[0] == '\0')
-        return;
+        return 0;
     wsprintfA(end, "%d", config.exitMethod);
-    WriteValue("exe", config.programPath);
-    WriteValue("option", config.options);
-    WriteValue("name", config.serviceName);
-    WriteValue("end", end);
+    return WriteValue("exe", config.programPath) && WriteValue("option", config.options) &&
+           WriteValue("name", config.serviceName) && WriteValue("end", end);
 }

@@ -19,6 +19,6 @@ struct ServiceConfig {
 // texts and exit method 0. Never fails.
 void LoadSettings();
 
-// Writes ProgramContext.Config to the INI file. Each key is written on its own;
-// a failed write is ignored.
-void SaveSettings();
+// Writes ProgramContext.Config to the INI file, key by key; stops at the first
+// write that fails. 1 when every key was written, 0 otherwise.
+int SaveSettings();

@@ -1,10 +1,15 @@
-// Measurements of kavo.exe as a service under Wine (make bench; not a test):
-// how soon a child's end and a stop request turn into STOPPED, and an idle
-// service for scripts/bench.sh to watch from outside.
+// Measurements of kavo.exe as a service under Wine, beside the reference host
+// (reference_host.c) in the same run with the same hosted program (make bench;
+// not a test): how soon a start request turns into RUNNING, a child's end and
+// a stop request into STOPPED; then an idle service of each for
+// scripts/bench.sh to watch from outside. Each figure is printed as a line
+//     measure KEY HOST MEDIAN MIN MAX RUNS
+// for scripts/bench.sh to put in its table.
 #include <gtest/gtest.h>
 #include <stdio.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,10 +18,15 @@
 
 namespace {
 
-// Runs of each timing; the table shows their median and range.
-const int kRuns = 10;
+// Rounds of each timing; kavo and the reference take turns within a round,
+// and which goes first alternates, so that a drift of the machine hits both.
+const int kRounds = 15;
 // How long the hosted program idles for the outside watch (scripts/bench.sh samples it).
 const DWORD kIdleMs = 10000;
+// How often the start is looked at: fine enough for starts of 100 ms and more.
+const DWORD kStartPollMs = 1;
+
+const char* const kHosts[] = {"kavo", "reference"};
 
 double Now()
 {
@@ -26,32 +36,25 @@ double Now()
     return (double)count.QuadPart * 1000.0 / (double)frequency.QuadPart;
 }
 
-void PrintRow(const char* label, const std::string& value)
-{
-    printf("%-52s %s\n", label, value.c_str());
-    fflush(stdout);
-}
-
-void PrintTimings(const char* label, std::vector<double> ms)
-{
-    if (ms.empty()) {
-        PrintRow(label, "no data");
-        return;
-    }
-    std::sort(ms.begin(), ms.end());
-    char value[96];
-    snprintf(value, sizeof value, "%.1f ms (median; min %.1f, max %.1f, %d runs)", ms[ms.size() / 2], ms.front(),
-             ms.back(), (int)ms.size());
-    PrintRow(label, value);
-}
-
-// kavo.exe in a folder of its own hosting the hosted test program, registered.
+// A service in a folder of its own hosting the hosted test program: kavo.exe
+// with its kavo.ini, or the reference host with the program on its command line.
 struct BenchService : KavoService {
-    BenchService(const std::string& name, const std::string& options) : KavoService(name, name)
+    BenchService(const std::string& name, const std::string& host, const std::string& options)
+        : KavoService(name, name + "_" + host)
     {
-        RegisterHosting(*this, options, 0);
+        if (host == "kavo") {
+            RegisterHosting(*this, options, 0);
+            return;
+        }
+        std::string exe = dir + "\\reference_host.exe";
+        EXPECT_TRUE(CopyFileTo(BuildDir() + "\\reference_host.exe", exe));
+        CreateServiceFor(guard.name, QuotedPath(exe) + " " + QuotedPath(HostedChildPath()) + " " + log +
+                                         (options.empty() ? "" : " " + options));
     }
-    HANDLE OpenChild() { return OpenProcess(SYNCHRONIZE, FALSE, ChildIdOf(*this)); }
+    std::string ProgramFile(const std::string& host) const
+    {
+        return host == "kavo" ? ExePath() : dir + "\\reference_host.exe";
+    }
 };
 
 struct ChildEnd {
@@ -67,56 +70,96 @@ DWORD WINAPI WaitForChildEnd(void* parameter)
     return 0;
 }
 
+// Start request -> RUNNING, then stop request -> STOPPED (the child closes).
+void MeasureStartAndStop(const std::string& host, std::vector<double>* start, std::vector<double>* stop)
+{
+    BenchService service("kavo_bench_run", host, "");
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    SC_HANDLE handle = manager ? OpenServiceA(manager, service.guard.name.c_str(), SERVICE_QUERY_STATUS) : NULL;
+    ASSERT_TRUE(handle != NULL);
+    double requestedAt = Now();
+    bool started = StartServiceNow(service.guard.name);
+    SERVICE_STATUS status = {};
+    bool running = false;
+    for (DWORD began = GetTickCount(); started && GetTickCount() - began < kExitDeadline; Sleep(kStartPollMs)) {
+        running = QueryServiceStatus(handle, &status) && status.dwCurrentState == SERVICE_RUNNING;
+        if (running)
+            break;
+    }
+    double runningAt = Now();
+    CloseServiceHandle(handle);
+    CloseServiceHandle(manager);
+    ASSERT_TRUE(running) << host << " did not report RUNNING";
+    start->push_back(runningAt - requestedAt);
+
+    WaitForLogLine(service.log, "ready");
+    StoppedReportWatch watch(service.guard.name);
+    requestedAt = Now();
+    ASSERT_TRUE(StopServiceNow(service.guard.name));
+    SERVICE_STATUS_PROCESS reported;
+    ASSERT_TRUE(watch.WaitAt(HERE, &reported));
+    stop->push_back(Now() - requestedAt);
+    WaitForLogLine(service.log, "exit ");
+}
+
+// The child ends by itself once it has been idle a moment: its end -> STOPPED.
+void MeasureChildEnd(const std::string& host, std::vector<double>* childEnd)
+{
+    BenchService service("kavo_bench_end", host, "-exit-after=300");
+    StoppedReportWatch watch(service.guard.name);
+    ASSERT_TRUE(StartServiceNow(service.guard.name));
+    ChildEnd end = {OpenProcess(SYNCHRONIZE, FALSE, ChildIdOf(service)), 0};
+    ASSERT_TRUE(end.process != NULL);
+    HANDLE waiter = CreateThread(NULL, 0, WaitForChildEnd, &end, 0, NULL);
+    SERVICE_STATUS_PROCESS reported;
+    bool stopped = watch.WaitAt(HERE, &reported);
+    double stoppedAt = Now();
+    WaitForSingleObject(waiter, kExitDeadline);
+    CloseHandle(waiter);
+    CloseHandle(end.process);
+    ASSERT_TRUE(stopped);
+    childEnd->push_back(stoppedAt - end.at);
+}
+
+void PrintMeasure(const char* key, const std::string& host, std::vector<double> ms)
+{
+    if (ms.empty())
+        return;
+    std::sort(ms.begin(), ms.end());
+    printf("measure %s %s %.1f %.1f %.1f %d\n", key, host.c_str(), ms[ms.size() / 2], ms.front(), ms.back(),
+           (int)ms.size());
+    fflush(stdout);
+}
+
 TEST(Bench, ServiceTimings)
 {
-    std::vector<double> childEndToStopped, stopToStopped;
-    for (int run = 0; run < kRuns; ++run) {
-        // The child ends by itself once it has been idle a moment.
-        BenchService service("kavo_bench_end", "-exit-after=300");
-        StoppedReportWatch watch(service.guard.name);
-        ASSERT_TRUE(StartServiceNow(service.guard.name));
-        ChildEnd end = {service.OpenChild(), 0};
-        ASSERT_TRUE(end.process != NULL);
-        HANDLE waiter = CreateThread(NULL, 0, WaitForChildEnd, &end, 0, NULL);
-        SERVICE_STATUS_PROCESS reported;
-        ASSERT_TRUE(watch.WaitAt(HERE, &reported));
-        double stoppedAt = Now();
-        WaitForSingleObject(waiter, kExitDeadline);
-        CloseHandle(waiter);
-        CloseHandle(end.process);
-        childEndToStopped.push_back(stoppedAt - end.at);
+    std::map<std::string, std::vector<double>> start, stop, childEnd;
+    for (int round = 0; round < kRounds; ++round) {
+        for (int turn = 0; turn < 2; ++turn) {
+            const std::string host = kHosts[(round + turn) % 2];
+            MeasureStartAndStop(host, &start[host], &stop[host]);
+            MeasureChildEnd(host, &childEnd[host]);
+        }
     }
-    for (int run = 0; run < kRuns; ++run) {
-        BenchService service("kavo_bench_stop", "");
-        ASSERT_TRUE(StartServiceNow(service.guard.name));
-        WaitForLogLine(service.log, "ready");
-        StoppedReportWatch watch(service.guard.name);
-        double requestedAt = Now();
-        ASSERT_TRUE(StopServiceNow(service.guard.name));
-        SERVICE_STATUS_PROCESS reported;
-        ASSERT_TRUE(watch.WaitAt(HERE, &reported));
-        stopToStopped.push_back(Now() - requestedAt);
-        WaitForLogLine(service.log, "exit ");
+    for (const std::string host : kHosts) {
+        PrintMeasure("start", host, start[host]);
+        PrintMeasure("child-end", host, childEnd[host]);
+        PrintMeasure("stop", host, stop[host]);
     }
-    PrintTimings("child's end -> STOPPED reported", childEndToStopped);
-    PrintTimings("stop request -> STOPPED reported (child closes)", stopToStopped);
 
-    HANDLE file = CreateFileA(KavoExePath().c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    ASSERT_TRUE(file != INVALID_HANDLE_VALUE);
-    PrintRow("kavo.exe size", std::to_string(GetFileSize(file, NULL)) + " bytes");
-    CloseHandle(file);
-
-    // An idle service for the outside watch; the marker names its program file.
-    BenchService idle("kavo_bench_idle", "");
-    ASSERT_TRUE(StartServiceNow(idle.guard.name));
-    WaitForLogLine(idle.log, "ready");
-    printf("idle-service %lu %s\\kavo.exe\n", kIdleMs, idle.dir.c_str());
-    fflush(stdout);
-    Sleep(kIdleMs);
-    printf("idle-service-end\n");
-    fflush(stdout);
-    ASSERT_TRUE(StopServiceNow(idle.guard.name));
-    WaitForServiceState(idle.guard.name, SERVICE_STOPPED);
+    // An idle service of each for the outside watch; the marker names its program file.
+    for (const std::string host : kHosts) {
+        BenchService idle("kavo_bench_idle", host, "");
+        ASSERT_TRUE(StartServiceNow(idle.guard.name));
+        WaitForLogLine(idle.log, "ready");
+        printf("idle-service %s %s\n", host.c_str(), idle.ProgramFile(host).c_str());
+        fflush(stdout);
+        Sleep(kIdleMs);
+        printf("idle-service-end %s\n", host.c_str());
+        fflush(stdout);
+        ASSERT_TRUE(StopServiceNow(idle.guard.name));
+        WaitForServiceState(idle.guard.name, SERVICE_STOPPED);
+    }
 }
 
 }  // namespace

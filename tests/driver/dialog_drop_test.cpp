@@ -31,6 +31,12 @@ struct DialogThread {
     bool StartAt(Where where, HINSTANCE resources, int isRegistered, const char* program, const char* service,
                  bool waitForWindow = true, int wasRunning = 0)
     {
+        // Wine's loader can deadlock when the dialog's thread loads a DLL while
+        // this thread calls into user32: load here first what the dialog loads
+        // (shell32, comdlg32, and the common controls its manifest names).
+        static const HMODULE preloaded[] = {LoadLibraryA("shell32.dll"), LoadLibraryA("comdlg32.dll"),
+                                            LoadLibraryA("comctl32.dll")};
+        (void)preloaded;
         ProgramContext.InstanceHandle = resources;
         ProgramContext.IsRegistered = isRegistered;
         ProgramContext.WasRunning = wasRunning;

@@ -241,7 +241,8 @@ ServiceConfig LoadSettingsIn(const std::string& dir)
 }
 
 // What the dialog shows for each file; then a save from it (OK, "register?"
-// answered No), and what kavo reads back from the file the save left.
+// answered No, or the save-failure message when the file cannot be written),
+// and what kavo reads back from the file the save left.
 TEST(HostileIni, DialogShowsWhatIsReadAndASaveReadsBack)
 {
     const std::string service = "kavo_hostile_dialog";
@@ -282,8 +283,17 @@ TEST(HostileIni, DialogShowsWhatIsReadAndASaveReadsBack)
             EXPECT_NE(INVALID_HANDLE_VALUE, lock);
         }
         ClickButton(kavo.window, IDOK);
-        AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", kAskRegister, MB_YESNO, IDNO);
+        if (refused) {
+            // The user is told; the dialog keeps what was typed and offers no registration.
+            AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", kSaveFailed, MB_OK, IDOK);
+            EXPECT_EQ(program, ControlText(kavo.window, IDC_PROGRAM));
+            EXPECT_EQ(name, ControlText(kavo.window, IDC_SERVICE_NAME));
+            ClickButton(kavo.window, IDCANCEL);
+        } else {
+            AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", kAskRegister, MB_YESNO, IDNO);
+        }
         EXPECT_EQ(0u, WaitForExit(kavo.program));
+        EXPECT_FALSE(ReadServiceRegistration(name).found);
         if (lock != INVALID_HANDLE_VALUE)
             CloseHandle(lock);
 

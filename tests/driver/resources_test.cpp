@@ -1,6 +1,7 @@
-// The version block and the icon, read back from the built kavo.exe.
+// The version block, the icon and the manifest, read back from the built kavo.exe.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -168,6 +169,28 @@ TEST(Resources, TheOnlyIconIs102InSixteenColours)
     EXPECT_EQ(RGB(192, 192, 192), colour(5, 10));     // grey window
     EXPECT_EQ(RGB(255, 255, 255), colour(12, 25));    // face of the small window
     EXPECT_EQ(RGB(0, 0, 0), colour(14, 20));          // the first "e"
+}
+
+// The manifest Windows reads at start-up: resource 1 of type 24, language
+// neutral. It asks for an administrator (which also turns file virtualization
+// off), the common controls 6, and system DPI awareness.
+TEST(Resources, ManifestAsksForAnAdministratorAndTheCommonControls6)
+{
+    LoadedExe exe;
+    ASSERT_TRUE(exe.module);
+    std::string manifest =
+        exe.Resource(MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1), MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+    ASSERT_FALSE(manifest.empty()) << "no manifest";
+    // White space between attributes is the writer's choice: compare without it.
+    manifest.erase(std::remove_if(manifest.begin(), manifest.end(), ::isspace), manifest.end());
+    const char* expected[] = {
+        "<requestedExecutionLevellevel=\"requireAdministrator\"uiAccess=\"false\"/>",
+        "<assemblyIdentitytype=\"win32\"name=\"Microsoft.Windows.Common-Controls\"version=\"6.0.0.0\""
+        "processorArchitecture=\"*\"publicKeyToken=\"6595b64144ccf1df\"language=\"*\"/>",
+        "<dpiAwarexmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>",
+    };
+    for (const char* part : expected)
+        EXPECT_NE(std::string::npos, manifest.find(part)) << part;
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 // line and folder, the close messages a stop sends, and what the service reports.
 #include <gtest/gtest.h>
 #include <aclapi.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
 
 #include "support/kavo_service.h"
 #include "support/support.h"
@@ -252,6 +255,43 @@ TEST(HostService, NameTooLongForTheGuardStillRuns)
     ASSERT_TRUE(StopServiceNow(service.guard.name));
     WaitForServiceState(service.guard.name, SERVICE_STOPPED);
     EXPECT_EQ("close SC_CLOSE main1 unowned visible", WaitForLogLine(service.log, "close "));
+}
+
+// File names (lower case) of the modules a process has loaded.
+std::vector<std::string> ModulesOfProcess(DWORD processId)
+{
+    std::vector<std::string> names;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return names;
+    MODULEENTRY32 module;
+    module.dwSize = sizeof module;
+    for (BOOL more = Module32First(snapshot, &module); more; more = Module32Next(snapshot, &module)) {
+        std::string name = module.szModule;
+        std::transform(name.begin(), name.end(), name.begin(), ::tolower);
+        names.push_back(name);
+    }
+    CloseHandle(snapshot);
+    return names;
+}
+
+// The running service process has loaded none of the DLLs that only the
+// dialog needs: every hosted service would pay for them as long as it runs.
+TEST(HostService, ServiceProcessLoadsNoDialogLibraries)
+{
+    KavoService service("kavo_modules", "service_modules");
+    ASSERT_TRUE(RegisterHosting(service, "", 0));
+    ASSERT_TRUE(StartServiceNow(service.guard.name));
+    WaitForLogLine(service.log, "ready");
+    std::vector<std::string> modules = ModulesOfProcess(ServiceProcessId(service.guard.name));
+    auto loaded = [&](const char* name) { return std::find(modules.begin(), modules.end(), name) != modules.end(); };
+    ASSERT_TRUE(loaded("kavo.exe") && loaded("advapi32.dll")) << "the service process's modules were not read";
+    for (const char* dll : {"shell32.dll", "comdlg32.dll", "comctl32.dll", "shlwapi.dll", "shcore.dll", "uxtheme.dll",
+                            "compstui.dll"})
+        EXPECT_FALSE(loaded(dll)) << dll;
+    ASSERT_TRUE(StopServiceNow(service.guard.name));
+    WaitForServiceState(service.guard.name, SERVICE_STOPPED);
+    EXPECT_EQ("exit 0", WaitForLogLine(service.log, "exit "));
 }
 
 // The same through Wine's sc: registered by "sc create", started and stopped by sc.

@@ -118,7 +118,7 @@ TEST(Settings, AnIniPathThatDoesNotFitIsRefused)
     EXPECT_EQ(deepDir, ProgramContext.ModuleDir);
     EXPECT_STREQ("", ProgramContext.IniPath);
     SetConfig("C:\\x.exe", "o", "refused", 1);
-    SaveSettings();
+    EXPECT_EQ(0, SaveSettings()) << "a save that wrote nothing must say so";
     LoadSettings();
     EXPECT_STREQ("", ProgramContext.Config.serviceName);
     EXPECT_EQ(0, ProgramContext.Config.exitMethod);
