@@ -25,3 +25,17 @@ foreach(script install.cmd uninstall.cmd)
 endforeach()
 add_custom_target(kavo_examples ALL DEPENDS ${KAVO_EXAMPLES})
 add_dependencies(kavo_tests kavo_examples)
+
+# Both program files of the release built again from a copy of the sources in
+# another folder, and compared byte for byte. Checked from the 64-bit build,
+# which is tested on every kernel.
+if(KAVO_WINE_ARCH STREQUAL win64)
+    set(reproduced ${CMAKE_SOURCE_DIR}/cmake/mingw-x86_64.cmake=$<TARGET_FILE:kavo>)
+    if(KAVO_WIN32_EXE)
+        list(APPEND reproduced ${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake=${KAVO_WIN32_EXE})
+    endif()
+    add_test(NAME release.reproducible
+             COMMAND ${CMAKE_SOURCE_DIR}/tests/check_reproducible.sh ${CMAKE_SOURCE_DIR}
+                     ${CMAKE_BINARY_DIR}/reproduced ${CMAKE_BUILD_TYPE} ${reproduced})
+    set_tests_properties(release.reproducible PROPERTIES TIMEOUT 300)
+endif()
