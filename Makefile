@@ -3,6 +3,7 @@
 #   make test   install what is missing, build, run every test (native and under Wine)
 #   make bench  measurements of the service under Wine (not part of the tests)
 #   make fuzz   fuzz the portable core (FUZZ_SECONDS per target)
+#   make dist   the release, dist/kavo-<version>.zip, and its checksums
 #
 # Both Windows builds are always made: build/win32 (the product, 32-bit) and
 # build/win64 (the same sources for x86-64). The 64-bit build runs under 64-bit
@@ -20,7 +21,7 @@ FUZZ_SECONDS ?= 60
 KAVO_WIN32 ?= $(shell /usr/lib/wine/wine --version > /dev/null 2>&1 && echo on || echo off)
 WIN32_OFF_REASON = $(if $(filter file,$(origin KAVO_WIN32)),this kernel cannot run 32-bit programs,KAVO_WIN32=off)
 
-.PHONY: all setup build test run bench fuzz clean
+.PHONY: all setup build test run bench fuzz dist clean
 
 all: build
 
@@ -63,6 +64,9 @@ run: build
 bench: build
 	cmake --build $(RUN_BUILD) -j $(JOBS) --target kavo_bench
 	@scripts/bench.sh $(RUN_BUILD)
+
+dist: build
+	@scripts/dist.sh $(WINDOWS) $(WIN64)
 
 clean:
 	rm -rf $(BUILD)
