@@ -37,6 +37,7 @@ if not defined end set "end=0"
 set "folder=%~5"
 if defined folder set "folder=%~f5"
 if not defined folder set "folder=%ProgramFiles%\kavo\%name%"
+if "%folder:~-1%"=="\" set "folder=%folder:~0,-1%"
 
 rem The profile functions drop white space at both ends of a value and a pair
 rem of quotes around it: such a value is saved in one more pair of quotes, as
