@@ -21,7 +21,7 @@ FUZZ_SECONDS ?= 60
 KAVO_WIN32 ?= $(shell /usr/lib/wine/wine --version > /dev/null 2>&1 && echo on || echo off)
 WIN32_OFF_REASON = $(if $(filter file,$(origin KAVO_WIN32)),this kernel cannot run 32-bit programs,KAVO_WIN32=off)
 
-.PHONY: all setup build test run bench fuzz dist clean
+.PHONY: all setup build test run bench fuzz clean
 
 all: build
 
@@ -65,6 +65,8 @@ bench: build
 	cmake --build $(RUN_BUILD) -j $(JOBS) --target kavo_bench
 	@scripts/bench.sh $(RUN_BUILD)
 
+# Not part of the tests: make test builds and checks what the release needs.
+.PHONY: dist
 dist: build
 	@scripts/dist.sh $(WINDOWS) $(WIN64)
 

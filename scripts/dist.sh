@@ -21,8 +21,8 @@ trap 'rm -rf "$stage"' EXIT
 cp "$win32/kavo.exe" "$stage/kavo.exe"
 cp "$win64/kavo.exe" "$stage/kavo64.exe"
 cp "$win32"/examples/*.cmd "$stage/"
-# Notepad reads UTF-8 with a byte order mark as UTF-8 in every Windows version,
-# whatever the system's code page, and shows CRLF line ends as line ends in all.
+# README.txt: Notepad (since Windows 2000) reads UTF-8 with a byte order mark as
+# UTF-8 whatever the system's code page, and every Notepad breaks lines at CRLF.
 { printf '\357\273\277'; sed -e '/^!\[/{N;d}' -e 's/\r*$/\r/' README.md; } > "$stage/README.txt"
 (cd "$stage" && sha256sum kavo.exe kavo64.exe README.txt *.cmd > SHA256SUMS)
 chmod 644 "$stage"/*
