@@ -3,6 +3,7 @@
 #   make test   install what is missing, build, run every test (native and under Wine)
 #   make bench  measurements of the service under Wine (not part of the tests)
 #   make fuzz   fuzz the portable core (FUZZ_SECONDS per target)
+#   make dist   the release, dist/kavo-<version>.zip, and its checksums
 #
 # Both Windows builds are always made: build/win32 (the product, 32-bit) and
 # build/win64 (the same sources for x86-64). The 64-bit build runs under 64-bit
@@ -63,6 +64,11 @@ run: build
 bench: build
 	cmake --build $(RUN_BUILD) -j $(JOBS) --target kavo_bench
 	@scripts/bench.sh $(RUN_BUILD)
+
+# Not part of the tests: make test builds and checks what the release needs.
+.PHONY: dist
+dist: build
+	@scripts/dist.sh $(WINDOWS) $(WIN64)
 
 clean:
 	rm -rf $(BUILD)

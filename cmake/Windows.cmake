@@ -45,3 +45,4 @@ target_link_libraries(kavo PRIVATE kavo_core)
 set_target_properties(kavo PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 add_subdirectory(tests)
+include(cmake/Release.cmake)

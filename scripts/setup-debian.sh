@@ -9,6 +9,7 @@ packages=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine32:i386 wine64 xvfb xauth x11-apps x11-utils imagemagick
     locales fonts-ipafont-gothic fonts-wine
+    zip
 )
 
 sudo_if_needed() {
