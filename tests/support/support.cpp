@@ -312,9 +312,27 @@ bool DeleteServiceNow(const std::string& name)
     return deleted;
 }
 
+// A deleted service stays "marked for deletion" (and its name cannot be
+// registered again) until its process has ended and every handle to it is
+// closed: wait for that before the name is used again.
+static bool ServiceIsGone(const std::string& name)
+{
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    if (!manager)
+        return false;
+    SC_HANDLE service = OpenServiceA(manager, name.c_str(), SERVICE_QUERY_STATUS);
+    bool gone = !service && GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST;
+    if (service)
+        CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+    return gone;
+}
+
 ServiceGuard::ServiceGuard(const std::string& serviceName) : name(serviceName)
 {
     DeleteServiceNow(name);
+    if (!PollUntil([&] { return ServiceIsGone(name); }, kServiceStopDeadline))
+        ADD_FAILURE() << "service " << name << " is still there after its deletion";
 }
 
 ServiceGuard::~ServiceGuard()
