@@ -321,7 +321,9 @@ static bool ServiceIsGone(const std::string& name)
     if (!manager)
         return false;
     SC_HANDLE service = OpenServiceA(manager, name.c_str(), SERVICE_QUERY_STATUS);
-    bool gone = !service && GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST;
+    DWORD error = service ? 0 : GetLastError();
+    // A name the manager refuses (a backslash in it) was never there.
+    bool gone = error == ERROR_SERVICE_DOES_NOT_EXIST || error == ERROR_INVALID_NAME;
     if (service)
         CloseServiceHandle(service);
     CloseServiceHandle(manager);
