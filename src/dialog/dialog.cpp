@@ -14,7 +14,8 @@
 // Drag and drop (shell32) and the open-file dialog (comdlg32) serve the dialog
 // alone. Their DLLs, and the many more they pull in, are loaded from the system
 // directory when the dialog opens, so that a service process never maps them.
-// A function that could not be loaded stays NULL and its feature is not offered.
+// A function that could not be loaded stays NULL: Browse then does nothing, or
+// drops are not accepted.
 static struct {
     HMODULE Shell;
     HMODULE CommonDialogs;
