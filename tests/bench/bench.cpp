@@ -20,11 +20,9 @@ namespace {
 
 // Rounds of each timing; kavo and the reference take turns within a round,
 // and which goes first alternates, so that a drift of the machine hits both.
-const int kRounds = 15;
+const int kRounds = 101;
 // How long the hosted program idles for the outside watch (scripts/bench.sh samples it).
 const DWORD kIdleMs = 10000;
-// How often the start is looked at: fine enough for starts of 100 ms and more.
-const DWORD kStartPollMs = 1;
 
 const char* const kHosts[] = {"kavo", "reference"};
 
@@ -74,29 +72,19 @@ DWORD WINAPI WaitForChildEnd(void* parameter)
 void MeasureStartAndStop(const std::string& host, std::vector<double>* start, std::vector<double>* stop)
 {
     BenchService service("kavo_bench_run", host, "");
-    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
-    SC_HANDLE handle = manager ? OpenServiceA(manager, service.guard.name.c_str(), SERVICE_QUERY_STATUS) : NULL;
-    ASSERT_TRUE(handle != NULL);
-    double requestedAt = Now();
-    bool started = StartServiceNow(service.guard.name);
-    SERVICE_STATUS status = {};
-    bool running = false;
-    for (DWORD began = GetTickCount(); started && GetTickCount() - began < kExitDeadline; Sleep(kStartPollMs)) {
-        running = QueryServiceStatus(handle, &status) && status.dwCurrentState == SERVICE_RUNNING;
-        if (running)
-            break;
+    SERVICE_STATUS_PROCESS reported;
+    {
+        StateReportWatch running(service.guard.name, SERVICE_RUNNING);
+        double requestedAt = Now();
+        ASSERT_TRUE(StartServiceNow(service.guard.name));
+        ASSERT_TRUE(running.WaitAt(HERE, &reported));
+        start->push_back(Now() - requestedAt);
     }
-    double runningAt = Now();
-    CloseServiceHandle(handle);
-    CloseServiceHandle(manager);
-    ASSERT_TRUE(running) << host << " did not report RUNNING";
-    start->push_back(runningAt - requestedAt);
 
     WaitForLogLine(service.log, "ready");
-    StoppedReportWatch watch(service.guard.name);
-    requestedAt = Now();
+    StateReportWatch watch(service.guard.name);
+    double requestedAt = Now();
     ASSERT_TRUE(StopServiceNow(service.guard.name));
-    SERVICE_STATUS_PROCESS reported;
     ASSERT_TRUE(watch.WaitAt(HERE, &reported));
     stop->push_back(Now() - requestedAt);
     WaitForLogLine(service.log, "exit ");
@@ -105,8 +93,8 @@ void MeasureStartAndStop(const std::string& host, std::vector<double>* start, st
 // The child ends by itself once it has been idle a moment: its end -> STOPPED.
 void MeasureChildEnd(const std::string& host, std::vector<double>* childEnd)
 {
-    BenchService service("kavo_bench_end", host, "-exit-after=300");
-    StoppedReportWatch watch(service.guard.name);
+    BenchService service("kavo_bench_end", host, "-exit-after=100");
+    StateReportWatch watch(service.guard.name);
     ASSERT_TRUE(StartServiceNow(service.guard.name));
     ChildEnd end = {OpenProcess(SYNCHRONIZE, FALSE, ChildIdOf(service)), 0};
     ASSERT_TRUE(end.process != NULL);
@@ -126,8 +114,11 @@ void PrintMeasure(const char* key, const std::string& host, std::vector<double> 
     if (ms.empty())
         return;
     std::sort(ms.begin(), ms.end());
-    printf("measure %s %s %.1f %.1f %.1f %d\n", key, host.c_str(), ms[ms.size() / 2], ms.front(), ms.back(),
-           (int)ms.size());
+    printf("measure %s %s %.1f %.1f %.1f %d\nsamples %s %s", key, host.c_str(), ms[ms.size() / 2], ms.front(),
+           ms.back(), (int)ms.size(), key, host.c_str());
+    for (double value : ms)
+        printf(" %.1f", value);
+    printf("\n");
     fflush(stdout);
 }
 

@@ -335,7 +335,7 @@ TEST(HostileIniService, WhatTheServiceStarts)
         ASSERT_TRUE(MakeIni(c));
         ASSERT_TRUE(CreateServiceFor(name, QuotedPath(c.dir + "\\kavo.exe")));
         std::string log = c.dir + "\\child.log";
-        StoppedReportWatch watch(name);
+        StateReportWatch watch(name);
         ASSERT_TRUE(StartServiceNow(name));
         if (c.hosts) {
             WaitForLogLine(log, "ready");

@@ -47,7 +47,7 @@ TEST(MisbehavingService, ProgramThatCrashesAtStart)
 {
     KavoService service("kavo_crash", "misbehaving_crash");
     ASSERT_TRUE(RegisterHosting(service, "-crash", 0));
-    StoppedReportWatch watch(service.guard.name);
+    StateReportWatch watch(service.guard.name);
     ASSERT_TRUE(StartServiceNow(service.guard.name));
     DWORD servicePid = ServiceProcessId(service.guard.name);
     EndsWithTest child;
@@ -66,7 +66,7 @@ TEST(MisbehavingService, ProgramThatCrashesAtStart)
     }
     // Nothing holds the service: it starts again.
     WaitForServiceState(service.guard.name, SERVICE_STOPPED);
-    StoppedReportWatch again(service.guard.name);
+    StateReportWatch again(service.guard.name);
     ASSERT_TRUE(StartServiceNow(service.guard.name));
     ASSERT_TRUE(again.WaitAt(HERE, &reported));
     EXPECT_EQ(2u, LogLinesStartingWith(service.log, "crash").size());
@@ -139,7 +139,7 @@ TEST(MisbehavingService, ProgramThatAsksOnClose)
         DWORD servicePid = ServiceProcessId(service.guard.name);
         ASSERT_NE(0u, servicePid);
 
-        StoppedReportWatch watch(service.guard.name);
+        StateReportWatch watch(service.guard.name);
         StopRequest stop;
         stop.name = service.guard.name;
         stop.thread = CreateThread(NULL, 0, RequestStop, &stop, 0, NULL);
@@ -191,7 +191,7 @@ TEST(MisbehavingService, ProgramThatHangs)
     ASSERT_NE(0u, servicePid);
     ASSERT_TRUE(OnServiceDesktop(WaitForTheChildsWindow, &child.processId));
 
-    StoppedReportWatch watch(service.guard.name);
+    StateReportWatch watch(service.guard.name);
     StopRequest stop;
     stop.name = service.guard.name;
     stop.thread = CreateThread(NULL, 0, RequestStop, &stop, 0, NULL);

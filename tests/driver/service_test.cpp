@@ -102,7 +102,7 @@ TEST(HostService, StopClosesEveryUnownedWindow)
         ASSERT_TRUE(RegisterHosting(service, "-windows=2 -hidden -owned", c.exitMethod));
         ASSERT_TRUE(StartServiceNow(service.guard.name));
         WaitForLogLine(service.log, "ready");
-        StoppedReportWatch watch(service.guard.name);
+        StateReportWatch watch(service.guard.name);
         ASSERT_TRUE(StopServiceNow(service.guard.name));
         SERVICE_STATUS_PROCESS reported = {};
         ASSERT_TRUE(watch.WaitAt(HERE, &reported));

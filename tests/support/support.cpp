@@ -454,13 +454,14 @@ static void CALLBACK NotificationFired(void* parameter)
     InterlockedExchange(&((Notification*)notify->pContext)->fired, 1);
 }
 
-static Notification* ArmStoppedNotification(SC_HANDLE service)
+// A notification of the service's next entry into state (SERVICE_STOPPED...).
+static Notification* ArmNotification(SC_HANDLE service, DWORD state)
 {
     Notification* notification = new Notification;
     notification->notify.dwVersion = SERVICE_NOTIFY_STATUS_CHANGE;
     notification->notify.pfnNotifyCallback = (PFN_SC_NOTIFY_CALLBACK)NotificationFired;
     notification->notify.pContext = notification;
-    if (NotifyServiceStatusChangeW(service, SERVICE_NOTIFY_STOPPED, &notification->notify) != ERROR_SUCCESS) {
+    if (NotifyServiceStatusChangeW(service, 1u << (state - 1), &notification->notify) != ERROR_SUCCESS) {
         delete notification;
         return NULL;
     }
@@ -482,24 +483,25 @@ static bool WaitForNotification(Notification* notification, DWORD deadlineMs)
 // How long a notification for a state the service is in already takes to come.
 static const DWORD kImmediateNotificationDeadline = 5000;
 
-StoppedReportWatch::StoppedReportWatch(const std::string& serviceName) : name(serviceName)
+StateReportWatch::StateReportWatch(const std::string& serviceName, DWORD watchedState)
+    : name(serviceName), state(watchedState)
 {
     manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
     service = manager ? OpenServiceA(manager, name.c_str(), SERVICE_QUERY_STATUS) : NULL;
     if (!service)
         return;
-    pending = ArmStoppedNotification(service);
+    pending = ArmNotification(service, state);
     SERVICE_STATUS status;
-    // A stopped service answers a fresh handle at once with its present record;
-    // the next notification is then the next STOPPED report.
-    if (pending && QueryServiceStatus(service, &status) && status.dwCurrentState == SERVICE_STOPPED &&
+    // A service in the state already answers a fresh handle at once with its
+    // present record; the next notification is then the next report.
+    if (pending && QueryServiceStatus(service, &status) && status.dwCurrentState == state &&
         WaitForNotification(pending, kImmediateNotificationDeadline)) {
         delete pending;
-        pending = ArmStoppedNotification(service);
+        pending = ArmNotification(service, state);
     }
 }
 
-StoppedReportWatch::~StoppedReportWatch()
+StateReportWatch::~StateReportWatch()
 {
     if (pending && pending->fired)
         delete pending;
@@ -509,15 +511,15 @@ StoppedReportWatch::~StoppedReportWatch()
         CloseServiceHandle(manager);
 }
 
-bool StoppedReportWatch::WaitAt(Where where, SERVICE_STATUS_PROCESS* reported, DWORD deadlineMs)
+bool StateReportWatch::WaitAt(Where where, SERVICE_STATUS_PROCESS* reported, DWORD deadlineMs)
 {
     if (!pending) {
-        ADD_FAILURE_AT(where.file, where.line) << "cannot watch service " << name << " for its stop";
+        ADD_FAILURE_AT(where.file, where.line) << "cannot watch service " << name << " for state " << state;
         return false;
     }
     if (!WaitForNotification(pending, deadlineMs)) {
-        ADD_FAILURE_AT(where.file, where.line) << "service " << name << " reported no STOPPED within " << deadlineMs
-                                               << " ms";
+        ADD_FAILURE_AT(where.file, where.line) << "service " << name << " reported no state " << state << " within "
+                                               << deadlineMs << " ms";
         return false;
     }
     *reported = pending->notify.ServiceStatus;
@@ -581,6 +583,6 @@ void EndProcessById(DWORD processId)
 
 bool StartUntilStoppedAt(Where where, const std::string& name, SERVICE_STATUS_PROCESS* reported)
 {
-    StoppedReportWatch watch(name);
+    StateReportWatch watch(name);
     return StartServiceAt(where, name) && watch.WaitAt(where, reported);
 }

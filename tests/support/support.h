@@ -143,19 +143,21 @@ bool StartServiceAt(Where where, const std::string& name);
 bool StopServiceAt(Where where, const std::string& name);
 #define StopServiceNow(...) StopServiceAt(HERE, __VA_ARGS__)
 
-// Catches the status record a service reports when it next enters STOPPED.
+// Catches the status record a service reports when it next enters a state
+// (STOPPED unless another is named).
 // Wine replaces the reported exit codes once the service process has ended,
 // so the record is caught by a status-change notification armed beforehand:
 // make the watch before the stop (or before the start).
-struct StoppedReportWatch {
-    explicit StoppedReportWatch(const std::string& name);
-    ~StoppedReportWatch();
-    StoppedReportWatch(const StoppedReportWatch&) = delete;
-    StoppedReportWatch& operator=(const StoppedReportWatch&) = delete;
+struct StateReportWatch {
+    explicit StateReportWatch(const std::string& name, DWORD state = SERVICE_STOPPED);
+    ~StateReportWatch();
+    StateReportWatch(const StateReportWatch&) = delete;
+    StateReportWatch& operator=(const StateReportWatch&) = delete;
     // The reported record; fails the test when none comes within the deadline.
     bool WaitAt(Where where, SERVICE_STATUS_PROCESS* reported, DWORD deadlineMs = kExitDeadline);
 
     std::string name;
+    DWORD state;
     SC_HANDLE manager = NULL;
     SC_HANDLE service = NULL;
     struct Notification* pending = NULL;
