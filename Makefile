@@ -3,6 +3,7 @@
 #   make test   install what is missing, build, run every test (native and under Wine)
 #   make bench  measurements of the service under Wine (not part of the tests)
 #   make fuzz   fuzz the portable core (FUZZ_SECONDS per target)
+#   make test-repeat N=20   the Wine suites N times on fresh prefixes, failures tallied
 #   make dist   the release, dist/kavo-<version>.zip, and its checksums
 #
 # Both Windows builds are always made: build/win32 (the product, 32-bit) and
@@ -48,6 +49,16 @@ test: build
 	cd $(NATIVE) && ctest -j $(JOBS) --output-on-failure
 	cd $(WIN64) && ctest -j $(JOBS) --output-on-failure
 	if [ "$(KAVO_WIN32)" = on ]; then cd $(WINDOWS) && ctest -j $(JOBS) --output-on-failure; fi
+
+# Not part of the tests: the Wine suites N times (WIN32_N for the 32-bit one),
+# each run on a fresh prefix, and how often each test failed.
+N ?= 10
+WIN32_N ?= $(N)
+.PHONY: test-repeat
+test-repeat: build
+	@[ "$(KAVO_WIN32)" = on ] || echo "The 32-bit Wine suite does not run ($(WIN32_OFF_REASON))."
+	tests/repeat.sh $(WIN64) $(N) $(JOBS)
+	if [ "$(KAVO_WIN32)" = on ]; then tests/repeat.sh $(WINDOWS) $(WIN32_N) $(JOBS); fi
 
 fuzz: setup $(NATIVE)/CMakeCache.txt
 	cmake --build $(NATIVE) -j $(JOBS)

@@ -108,6 +108,9 @@ DWORD WINAPI RequestStop(void* parameter)
     if (service)
         request->accepted = ControlService(service, SERVICE_CONTROL_STOP, &status);
     request->error = GetLastError();
+    // A stop carried out may come back as a broken pipe (see StopServiceNow).
+    if (!request->accepted && request->error == ERROR_BROKEN_PIPE)
+        request->accepted = TRUE;
     if (service)
         CloseServiceHandle(service);
     if (manager)

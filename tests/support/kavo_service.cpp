@@ -22,7 +22,10 @@ bool KavoService::RegisterAt(Where where, const std::string& ini)
         ADD_FAILURE_AT(where.file, where.line) << "cannot write " << IniPath();
         return false;
     }
-    return CreateServiceAt(where, guard.name, QuotedPath(ExePath()));
+    if (!CreateServiceAt(where, guard.name, QuotedPath(ExePath())))
+        return false;
+    WatchServiceOf(guard.name, log);
+    return true;
 }
 
 bool KavoService::RegisterHostingAt(Where where, const std::string& options, int exitMethod)

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
+#include <map>
+#include <memory>
 
 std::string BuildDir()
 {
@@ -339,6 +342,7 @@ ServiceGuard::ServiceGuard(const std::string& serviceName) : name(serviceName)
 
 ServiceGuard::~ServiceGuard()
 {
+    ForgetServiceOf(name);
     DeleteServiceNow(name);
 }
 
@@ -350,8 +354,7 @@ bool WaitForServiceStateAt(Where where, const std::string& name, DWORD state, SE
                              deadlineMs);
     if (!reached)
         ADD_FAILURE_AT(where.file, where.line) << "service " << name << " did not reach state " << state
-                                               << " within " << deadlineMs << " ms; last state "
-                                               << status.dwCurrentState;
+                                               << " within " << deadlineMs << " ms\n" << DescribeService(name);
     if (last)
         *last = status;
     return reached;
@@ -519,11 +522,111 @@ bool StateReportWatch::WaitAt(Where where, SERVICE_STATUS_PROCESS* reported, DWO
     }
     if (!WaitForNotification(pending, deadlineMs)) {
         ADD_FAILURE_AT(where.file, where.line) << "service " << name << " reported no state " << state << " within "
-                                               << deadlineMs << " ms";
+                                               << deadlineMs << " ms\n" << DescribeService(name);
         return false;
     }
     *reported = pending->notify.ServiceStatus;
     return true;
+}
+
+namespace {
+// A service tied to its hosted program's log, and the watch that keeps its
+// first STOPPED report.
+struct WatchedService {
+    std::string log;
+    std::unique_ptr<StateReportWatch> stopped;
+};
+std::map<std::string, WatchedService> watchedServices;
+
+const char* StateName(DWORD state)
+{
+    static const char* const names[] = {"?",        "STOPPED",          "START_PENDING", "STOP_PENDING",
+                                        "RUNNING", "CONTINUE_PENDING", "PAUSE_PENDING", "PAUSED"};
+    return state < sizeof names / sizeof names[0] ? names[state] : "?";
+}
+
+// A process by its id: running, or how it ended while a handle could still be had.
+std::string DescribeProcess(DWORD processId)
+{
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, processId);
+    if (!process)
+        return "process " + std::to_string(processId) + " is gone";
+    DWORD code = 0;
+    std::string text = "process " + std::to_string(processId);
+    if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT)
+        text += " runs";
+    else if (GetExitCodeProcess(process, &code))
+        text += " ended with code " + std::to_string(code);
+    CloseHandle(process);
+    return text;
+}
+
+std::string ChildrenOf(DWORD parentId)
+{
+    std::string text;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return "(processes cannot be listed)";
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (entry.th32ParentProcessID == parentId)
+            text += std::string(text.empty() ? "" : ", ") + entry.szExeFile + " " +
+                    DescribeProcess(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return text.empty() ? "none" : text;
+}
+}  // namespace
+
+void WatchServiceOf(const std::string& name, const std::string& log)
+{
+    WatchedService& watched = watchedServices[name];
+    watched.log = log;
+    watched.stopped.reset(new StateReportWatch(name));
+}
+
+void ForgetServiceOf(const std::string& name)
+{
+    watchedServices.erase(name);
+}
+
+std::string DescribeService(const std::string& name)
+{
+    // A report that came meanwhile is delivered now.
+    SleepEx(0, TRUE);
+    std::string text = "service " + name + ": ";
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceA(manager, name.c_str(), SERVICE_QUERY_STATUS) : NULL;
+    SERVICE_STATUS_PROCESS status = {};
+    DWORD needed = 0;
+    if (service && QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, (BYTE*)&status, sizeof status, &needed))
+        text += std::string("state ") + StateName(status.dwCurrentState) + ", exit codes " +
+                std::to_string(status.dwWin32ExitCode) + "/" + std::to_string(status.dwServiceSpecificExitCode) +
+                ", process " + std::to_string(status.dwProcessId);
+    else
+        text += "status cannot be read (error " + std::to_string(GetLastError()) + ")";
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+
+    auto watched = watchedServices.find(name);
+    if (watched == watchedServices.end())
+        return text;
+    Notification* report = watched->second.stopped ? watched->second.stopped->pending : NULL;
+    if (report && report->fired)
+        text += "; it reported STOPPED with exit codes " + std::to_string(report->notify.ServiceStatus.dwWin32ExitCode) +
+                "/" + std::to_string(report->notify.ServiceStatus.dwServiceSpecificExitCode);
+    else
+        text += "; no STOPPED report caught";
+    std::vector<std::string> started = LogLinesStartingWith(watched->second.log, "start ");
+    if (!started.empty())
+        text += "; hosted program " + DescribeProcess(strtoul(started.front().c_str() + 6, NULL, 10));
+    else if (status.dwProcessId)
+        text += "; the log has no start line; the service process's children: " + ChildrenOf(status.dwProcessId);
+    else
+        text += "; the log has no start line and no service process runs";
+    return text;
 }
 
 std::vector<std::string> ReadLogLines(const std::string& path)
@@ -550,6 +653,15 @@ std::vector<std::string> LogLinesStartingWith(const std::string& path, const std
     return found;
 }
 
+// The description of the service whose hosted program writes that log, if any.
+static std::string ServiceOfLog(const std::string& path)
+{
+    for (const auto& watched : watchedServices)
+        if (watched.second.log == path)
+            return "\n" + DescribeService(watched.first);
+    return "";
+}
+
 std::string WaitForLogLineAt(Where where, const std::string& path, const std::string& prefix, DWORD deadlineMs)
 {
     std::string line;
@@ -565,7 +677,7 @@ std::string WaitForLogLineAt(Where where, const std::string& path, const std::st
     if (!found)
         ADD_FAILURE_AT(where.file, where.line) << "no line starting with " << Escaped(prefix) << " in " << path
                                                << " after " << deadlineMs << " ms; it holds "
-                                               << Escaped(ReadFileBytes(path));
+                                               << Escaped(ReadFileBytes(path)) << ServiceOfLog(path);
     return line;
 }
 

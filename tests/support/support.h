@@ -48,7 +48,8 @@ bool PollUntil(Done done, DWORD deadlineMs)
             return true;
         if (GetTickCount() - start >= deadlineMs)
             return false;
-        Sleep(kPollInterval);
+        // Alertable, so that a service's status notification lands meanwhile.
+        SleepEx(kPollInterval, TRUE);
     }
 }
 
@@ -167,6 +168,18 @@ struct StateReportWatch {
 // itself; fails the test when it cannot be started or reports nothing in time.
 bool StartUntilStoppedAt(Where where, const std::string& name, SERVICE_STATUS_PROCESS* reported);
 #define StartUntilStopped(...) StartUntilStoppedAt(HERE, __VA_ARGS__)
+
+// What a service is doing, for a wait that ran out: its state, exit codes and
+// process as the service control manager shows them now, the STOPPED record it
+// reported when one was caught (Wine forgets the reported codes once the
+// process has ended), and its hosted program: the process of the log's "start"
+// line, or else the service process's children; running, or how it ended.
+std::string DescribeService(const std::string& name);
+// Ties a service to the hosted program's log, so that a wait on that log says
+// what the service did; the service's first STOPPED report after this call is
+// kept for the description. Ends with the guard.
+void WatchServiceOf(const std::string& name, const std::string& log);
+void ForgetServiceOf(const std::string& name);
 
 // The hosted test program's log: one event per line (see tests/hosted).
 std::vector<std::string> ReadLogLines(const std::string& path);
