@@ -30,17 +30,14 @@ if [ $headless = 0 ]; then
 fi
 
 eval "$("$winerun" env)"
-"$winerun" run kavo.exe > wine/kavo.log 2>&1 &
-kavo=$!
-# The dialog's caption, "kavo 起動プログラム設定", as X shows it.
-deadline=$((SECONDS + 30))
-until xwininfo -root -tree 2> /dev/null | grep -q '起動プログラム設定'; do
-    if [ $SECONDS -ge $deadline ] || ! kill -0 $kavo 2> /dev/null; then
-        echo "the dialog did not appear" >&2
-        exit 1
-    fi
-    sleep 0.2
-done
+# The caret is drawn in the picture: keep it from blinking out before it is taken.
+"$winerun" run reg.exe add 'HKCU\Control Panel\Desktop' /v CursorBlinkRate /d -1 /f > /dev/null 2>&1
+cp "$build/dialog_drawn.exe" "$demo/wine/dialog_drawn.exe"
+# Returns once the dialog has drawn itself; kavo.exe goes on running.
+if ! "$winerun" run wine/dialog_drawn.exe kavo.exe > wine/kavo.log 2>&1; then
+    cat wine/kavo.log >&2
+    exit 1
+fi
 import -window root kavo-screen.png
 geometry=$(xwininfo -root -tree | grep '起動プログラム設定' | head -n 1 | grep -o '[0-9]*x[0-9]*+[0-9]*+[0-9]*' | head -n 1)
 convert kavo-screen.png -crop "$geometry" +repage kavo-dialog.png 2> /dev/null || cp kavo-screen.png kavo-dialog.png
