@@ -37,5 +37,5 @@ if(KAVO_WINE_ARCH STREQUAL win64)
     add_test(NAME release.reproducible
              COMMAND ${CMAKE_SOURCE_DIR}/tests/check_reproducible.sh ${CMAKE_SOURCE_DIR}
                      ${CMAKE_BINARY_DIR}/reproduced ${CMAKE_BUILD_TYPE} ${reproduced})
-    set_tests_properties(release.reproducible PROPERTIES TIMEOUT 300)
+    set_tests_properties(release.reproducible PROPERTIES TIMEOUT 600)
 endif()

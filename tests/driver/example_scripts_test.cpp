@@ -13,6 +13,10 @@ namespace {
 // 表 in code page 932: its second byte is a backslash.
 #define HYO "\x95\x5c"
 
+// uninstall.cmd waits up to a minute for a service to go; a loaded machine
+// runs each of its steps slowly.
+const DWORD kScriptDeadline = 120000;
+
 // Runs a command line under cmd, its output kept in outputFile in dir; cmd's exit code.
 DWORD RunUnderCmdAt(Where where, const std::string& commandLine, const std::string& dir,
                     const std::string& outputFile, std::string* output)
@@ -22,7 +26,7 @@ DWORD RunUnderCmdAt(Where where, const std::string& commandLine, const std::stri
     // cmd /c drops the first and the last quotation mark of what follows it.
     if (!StartProgramAt(where, cmd, "cmd.exe /c \"" + commandLine + " > \"" + outputPath + "\" 2>&1\"", dir))
         return STILL_ACTIVE;
-    DWORD code = WaitForExitAt(where, cmd);
+    DWORD code = WaitForExitAt(where, cmd, kScriptDeadline);
     *output = ReadFileBytes(outputPath);
     return code;
 }
