@@ -54,3 +54,72 @@ const char* GetExtension(const char* path)
     }
     return path;
 }
+
+// The length of the path without the backslashes that end it; a 0x5C that is
+// the second byte of a double-byte character is no backslash.
+static size_t LengthWithoutTrailingBackslashes(const char* path, size_t length)
+{
+    size_t end = 0;
+    int secondBytePending = 0;
+    for (size_t i = 0; i < length; ++i) {
+        if (secondBytePending)
+            secondBytePending = 0;
+        else if (IsSjisLeadByte((unsigned char)path[i]))
+            secondBytePending = 1;
+        else if (path[i] == '\\')
+            continue;
+        end = i + 1;
+    }
+    return end;
+}
+
+static unsigned char FoldAsciiCase(unsigned char byte)
+{
+    return byte >= 'a' && byte <= 'z' ? (unsigned char)(byte - 'a' + 'A') : byte;
+}
+
+// Equal lengths and equal characters: single bytes compared as FoldAsciiCase
+// makes them, a double-byte character (whose second byte may look like a
+// letter) byte for byte.
+static int SamePathText(const char* path, size_t length, const char* otherPath, size_t otherLength)
+{
+    if (length != otherLength)
+        return 0;
+    for (size_t i = 0; i < length; ++i) {
+        unsigned char byte = (unsigned char)path[i];
+        unsigned char otherByte = (unsigned char)otherPath[i];
+        if (IsSjisLeadByte(byte)) {
+            if (byte != otherByte || (i + 1 < length && path[i + 1] != otherPath[i + 1]))
+                return 0;
+            ++i;
+        } else if (FoldAsciiCase(byte) != FoldAsciiCase(otherByte)) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int IsSameFolder(const char* folder, const char* otherFolder)
+{
+    return SamePathText(folder, LengthWithoutTrailingBackslashes(folder, strlen(folder)), otherFolder,
+                        LengthWithoutTrailingBackslashes(otherFolder, strlen(otherFolder)));
+}
+
+int IsPathOfProgram(const char* registeredPath, const char* programPath)
+{
+    // No second byte of a double-byte character is a space or a quotation
+    // mark, so both ends are trimmed byte by byte.
+    const char* start = registeredPath;
+    const char* end = registeredPath + strlen(registeredPath);
+    while (start < end && *start == ' ')
+        ++start;
+    while (end > start && end[-1] == ' ')
+        --end;
+    // As the service control manager reads it, an opening quotation mark
+    // without its closing one still runs the file up to the end.
+    if (start < end && *start == '"')
+        ++start;
+    if (end > start && end[-1] == '"')
+        --end;
+    return SamePathText(start, (size_t)(end - start), programPath, strlen(programPath));
+}

@@ -23,3 +23,14 @@ void GetBaseNameNoExt(char* destination, size_t size, const char* path);
 // the last component has none. Walks backwards byte by byte; the first byte is
 // never looked at, so a path without dot and separator is all extension.
 const char* GetExtension(const char* path);
+
+// 1 when the two folder paths name the same folder, as the texts stand: ASCII
+// letters match without regard to case, a double-byte character only itself,
+// and backslashes at the end do not count ("D:" and "D:\" are the same folder).
+int IsSameFolder(const char* folder, const char* otherFolder);
+
+// 1 when a service's registered path names the program file at programPath:
+// spaces around it and the quotation marks that enclose it are no part of the
+// path, and letters match as in IsSameFolder. Anything after the path (an
+// argument) makes it another command, not this file.
+int IsPathOfProgram(const char* registeredPath, const char* programPath);

@@ -102,6 +102,53 @@ TEST(SjisPath, GetExtension)
     }
 }
 
+// Which folder kavo is in and whose program file a service runs: the
+// comparisons behind the choice of mode and behind "is this service ours".
+TEST(SjisPath, FolderAndProgramComparisons)
+{
+    enum Rule { kFolder, kProgram };
+    const struct {
+        Rule rule;
+        const char* registered;   // the folder, or the service's registered path
+        const char* ours;         // the other folder, or kavo's own program file
+        int same;
+    } cases[] = {
+        {kFolder, "D:", "D:\\", 1},                 // a drive's root folder, as each side writes it
+        {kFolder, "C:\\Tools\\", "c:\\tools", 1},
+        {kFolder, "C:\\Tools\\\\", "C:\\Tools", 1},
+        {kFolder, "\\\\server\\share", "\\\\SERVER\\share\\", 1},
+        {kFolder, "C:\\Tools", "C:\\Tool", 0},
+        {kFolder, "C:\\Tools", "C:\\Tools\\x", 0},
+        {kFolder, "C:\\Tools", "C:/Tools", 0},
+        {kFolder, "C:\\" HYO, "C:\\" HYO "\\", 1},
+        {kFolder, "C:\\" HYO, "C:\\\x95", 0},        // 表's 0x5C is no trailing backslash
+        {kFolder, "C:\\\x83\x41", "C:\\\x83\x61", 0},  // ア and ヂ differ in a byte that looks like A/a
+        {kFolder, "C:\\x\x83\x41", "C:\\X\x83\x41", 1},
+        {kProgram, "C:\\kavo\\kavo.exe", "C:\\kavo\\kavo.exe", 1},
+        {kProgram, "\"C:\\Program Files\\kavo\\kavo.exe\"", "C:\\Program Files\\kavo\\kavo.exe", 1},
+        {kProgram, "  \"C:\\kavo\\KAVO.EXE\" ", "c:\\kavo\\kavo.exe", 1},
+        {kProgram, "\"C:\\kavo\\kavo.exe", "C:\\kavo\\kavo.exe", 1},
+        {kProgram, "C:\\Program Files\\kavo\\kavo.exe", "C:\\Program Files\\kavo\\kavo.exe", 1},
+        {kProgram, "C:\\" HYO "\\kavo.exe", "C:\\" HYO "\\kavo.exe", 1},
+        {kProgram, "C:\\kavo copy\\kavo.exe", "C:\\kavo\\kavo.exe", 0},   // a copied folder's kavo
+        {kProgram, "C:\\WINDOWS\\system32\\spoolsv.exe", "C:\\kavo\\kavo.exe", 0},
+        {kProgram, "\"C:\\kavo\\kavo.exe\" -x", "C:\\kavo\\kavo.exe", 0},
+        {kProgram, "C:\\kavo\\kavo.exe -x", "C:\\kavo\\kavo.exe", 0},
+        {kProgram, "C:\\kavo\\kavo.exe\\", "C:\\kavo\\kavo.exe", 0},
+        {kProgram, "C:\\\x83\x41\\kavo.exe", "C:\\\x83\x61\\kavo.exe", 0},
+        {kProgram, "", "C:\\kavo\\kavo.exe", 0},
+        {kProgram, "\"\"", "C:\\kavo\\kavo.exe", 0},
+    };
+    for (const auto& c : cases) {
+        if (c.rule == kFolder) {
+            EXPECT_EQ(c.same, IsSameFolder(c.registered, c.ours)) << c.registered << " | " << c.ours;
+            EXPECT_EQ(c.same, IsSameFolder(c.ours, c.registered)) << c.ours << " | " << c.registered;
+        } else {
+            EXPECT_EQ(c.same, IsPathOfProgram(c.registered, c.ours)) << c.registered << " | " << c.ours;
+        }
+    }
+}
+
 TEST(SjisPath, LongestPathsAreHandledInPlace)
 {
     std::string deep = "C:";
