@@ -110,9 +110,25 @@ static void InitDialog(HWND dialog)
         SetWindowTextA(GetDlgItem(dialog, IDC_TEST_DELETE), kButtonRemove);
 }
 
+// The message for a name whose service kavo leaves alone: another file's
+// service (named by its registered path), or one whose registration may not
+// be read. 1 when the name's service is such a one and the message was shown.
+static int ShowServiceNotOurs(HWND dialog, ServiceOwner owner, const char* name, const char* otherPath,
+                              const char* otherText, const char* unreadableText)
+{
+    const char* format = owner == kOtherService ? otherText : owner == kUnreadableService ? unreadableText : NULL;
+    if (!format)
+        return 0;
+    char text[MESSAGE_SIZE];
+    wsprintfA(text, format, name, otherPath);
+    MessageBoxA(dialog, text, kCaptionKavo, MB_OK);
+    return 1;
+}
+
 // Validates, saves, offers registration and then the start; the dialog closes
-// whatever the answers, but stays open after a validation message or a save
-// that failed, so that nothing is registered with settings that were not kept.
+// whatever the answers, but stays open after a validation message, a name that
+// another service holds, or a save that failed, so that nothing is registered
+// with settings that were not kept.
 static void OnOk(HWND dialog)
 {
     ServiceConfig& config = ProgramContext.Config;
@@ -132,6 +148,12 @@ static void OnOk(HWND dialog)
     }
     ReadControlText(dialog, IDC_OPTIONS, config.options, sizeof config.options);
     config.exitMethod = (ExitMethod)SendMessageA(GetDlgItem(dialog, IDC_EXIT_METHOD), CB_GETCURSEL, 0, 0);
+    // Asked now, not at start-up: the name may have been typed since.
+    char otherPath[TEXT_SIZE];
+    ServiceOwner owner = FindServiceOwner(config.serviceName, otherPath, sizeof otherPath);
+    if (ShowServiceNotOurs(dialog, owner, config.serviceName, otherPath, kTextOtherServiceAtOk,
+                           kTextUnreadableServiceAtOk))
+        return;
     if (!SaveSettings()) {
         MessageBoxA(dialog, kTextSaveFailed, kCaptionKavo, MB_OK);
         return;
@@ -235,7 +257,8 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         break;
     case WM_DESTROY:
         // The start request goes to the name the settings hold now: OK may
-        // have changed it since the start-up probe.
+        // have changed it since the start-up probe. It starts nothing but
+        // this file's own service.
         if (ProgramContext.WasRunning)
             StartRegisteredService();
         PostQuitMessage(0);
@@ -272,6 +295,9 @@ void RunSettingsDialog()
     ShowWindow(dialog, SW_SHOW);
     if (DialogLibraries.DragAcceptFiles && DialogLibraries.DragQueryFileA && DialogLibraries.DragFinish)
         DialogLibraries.DragAcceptFiles(dialog, TRUE);
+    // Said over the open dialog, whose name field it is about.
+    ShowServiceNotOurs(dialog, ProgramContext.NameOwner, ProgramContext.Config.serviceName,
+                       ProgramContext.NameOwnerPath, kTextOtherServiceAtOpen, kTextUnreadableServiceAtOpen);
 
     MSG message;
     // GetMessageA answers -1 on an error; the loop ends then as well, rather

@@ -23,6 +23,8 @@ int ProbeEnvironment()
     ProgramContext.IsWindowsNT = 0;
     ProgramContext.IsRegistered = 0;
     ProgramContext.WasRunning = 0;
+    ProgramContext.NameOwner = kNoService;
+    ProgramContext.NameOwnerPath[0] = '\0';
 
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof version;

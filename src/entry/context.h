@@ -7,14 +7,24 @@
 
 #include "settings/settings.h"
 
+// Whose the service of a name is, as its registration says.
+enum ServiceOwner {
+    kNoService,          // none of that name (or the manager cannot be asked)
+    kOwnService,         // its registered path names this program file
+    kOtherService,       // it runs another program file
+    kUnreadableService,  // it exists, but its registration may not be read
+};
+
 struct ProgramContextRecord {
     char ModulePath[TEXT_SIZE];     // full path of this program file
     char ModuleDir[TEXT_SIZE];      // its directory, no trailing backslash
     char IniPath[TEXT_SIZE];        // ModuleDir\kavo.ini; empty when that does not fit
     HINSTANCE InstanceHandle;       // interactive mode only
     int IsWindowsNT;
-    int IsRegistered;               // a service of the configured name exists
+    int IsRegistered;               // the configured name's service is this file's own
     int WasRunning;                 // it was not stopped when the program started
+    ServiceOwner NameOwner;         // whose the configured name's service was at start-up
+    char NameOwnerPath[TEXT_SIZE];  // its registered path, when another file's
     int ServiceMode;                // 1 service, 0 interactive
     volatile LONG ChildProcessId;   // process the close protocol addresses
     HANDLE InstanceMutex;
@@ -33,5 +43,5 @@ extern ProgramContextRecord ProgramContext;
 void SetProgramPaths(const char* modulePath);
 
 // Decides the mode (1 service, 0 interactive) and sets IsWindowsNT,
-// IsRegistered and WasRunning.
+// IsRegistered, WasRunning and NameOwner.
 int ProbeEnvironment();

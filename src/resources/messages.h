@@ -5,6 +5,10 @@
 static const char kCaptionError[] = "Error";
 static const char kCaptionKavo[] = "kavo";
 
+// Room for any text below with its names and paths filled in; wsprintfA writes
+// no more than this in any case.
+enum { MESSAGE_SIZE = 1024 };
+
 static const char kTextNeedsWindowsNT[] = "Windows NT/2000 で起動してください。";
 
 // The start-up probe could not read the configured service's state.
@@ -25,6 +29,23 @@ static const char kTextAskRemove[] = "サービスから削除しますか？";
 static const char kTextRemoved[] = "サービスから削除しました。";
 static const char kTextRemoveFailed[] =
     "サービスから削除できませんでした。\nサービスの権限があるユーザーでログインして実行してください。";
+// The configured name belongs to a service that is not this file's own (the
+// first %s: the name; the second: the other file's registered path). Shown
+// when the dialog opens, and when OK refuses to register under that name.
+static const char kTextOtherServiceAtOpen[] =
+    "サービス名「%s」は、別のプログラムファイルのサービスが使っています。\n%s\n"
+    "kavo はこのサービスを停止も起動も削除もしません。登録するには、別のサービス名を設定してください。";
+static const char kTextOtherServiceAtOk[] =
+    "サービス名「%s」は、別のプログラムファイルのサービスが使っているため、登録できません。\n%s\n"
+    "別のサービス名を設定してください。";
+// The same, for a service whose registration may not be read (%s: the name).
+static const char kTextUnreadableServiceAtOpen[] =
+    "サービス「%s」の設定を読み取れません。\n"
+    "kavo のサービスかどうか分からないため、停止も起動も削除もしません。\n"
+    "サービスの権限のあるユーザーでログインしてください。";
+static const char kTextUnreadableServiceAtOk[] =
+    "サービス「%s」の設定を読み取れないため、登録できません。\n"
+    "サービスの権限のあるユーザーでログインするか、別のサービス名を設定してください。";
 static const char kTextOnlyPrograms[] = "プログラムファイルのみ登録可能です。";
 static const char kButtonTestStart[] = "テスト起動(&T)";
 static const char kButtonRemove[] = "削除(&D)";

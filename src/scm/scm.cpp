@@ -4,20 +4,50 @@
 
 #include "entry/context.h"
 #include "resources/messages.h"
+#include "text/sjis_path.h"
 #include "text/text.h"
 
 // A stopping service is given this long to go before the next step; the
 // manager is not polled.
 static const DWORD kStopPauseMs = 500;
 
+// QueryServiceConfigA never needs more than 8 KB for a service's configuration.
+static const DWORD kServiceConfigSize = 8192;
+
 static SC_HANDLE OpenManager()
 {
     return OpenSCManagerA(NULL, NULL, SC_MANAGER_CREATE_SERVICE);
 }
 
-static SC_HANDLE OpenConfiguredService(SC_HANDLE manager)
+// Whose the service behind the handle (opened with SERVICE_QUERY_CONFIG) is.
+// For another file's service its registered path goes to otherPath.
+static ServiceOwner ReadServiceOwner(SC_HANDLE service, char* otherPath, size_t size)
 {
-    return OpenServiceA(manager, ProgramContext.Config.serviceName, SERVICE_ALL_ACCESS);
+    union {
+        QUERY_SERVICE_CONFIGA config;
+        BYTE bytes[kServiceConfigSize];
+    } buffer;
+    DWORD needed = 0;
+    if (!QueryServiceConfigA(service, &buffer.config, sizeof buffer, &needed))
+        return kUnreadableService;
+    const char* registered = buffer.config.lpBinaryPathName ? buffer.config.lpBinaryPathName : "";
+    if (IsPathOfProgram(registered, ProgramContext.ModulePath))
+        return kOwnService;
+    if (size > 0)
+        CopyText(otherPath, size, registered);
+    return kOtherService;
+}
+
+// The configured service with every right, when it is this file's own; NULL
+// when it is missing, another file's, or its registration cannot be read.
+static SC_HANDLE OpenOwnService(SC_HANDLE manager)
+{
+    SC_HANDLE service = OpenServiceA(manager, ProgramContext.Config.serviceName, SERVICE_ALL_ACCESS);
+    if (service && ReadServiceOwner(service, NULL, 0) != kOwnService) {
+        CloseServiceHandle(service);
+        service = NULL;
+    }
+    return service;
 }
 
 // The path of this program file as the service control manager must run it.
@@ -36,27 +66,49 @@ static int FormServiceBinaryPath(char* destination, size_t size)
            AppendText(destination, size, "\"");
 }
 
-void ProbeRegisteredService()
+ServiceOwner FindServiceOwner(const char* name, char* otherPath, size_t size)
 {
-    SC_HANDLE manager = OpenManager();
+    if (size > 0)
+        otherPath[0] = '\0';
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
     if (!manager)
-        return;
-    SC_HANDLE service = OpenConfiguredService(manager);
+        return kNoService;
+    ServiceOwner owner = kNoService;
+    SC_HANDLE service = OpenServiceA(manager, name, SERVICE_QUERY_CONFIG);
     if (service) {
-        ProgramContext.IsRegistered = 1;
-        SERVICE_STATUS status;
-        if (QueryServiceStatus(service, &status)) {
-            if (status.dwCurrentState != SERVICE_STOPPED)
-                ProgramContext.WasRunning = 1;
-            // Asked even when already stopped: the pause is the same either way.
-            ControlService(service, SERVICE_CONTROL_STOP, &status);
-            Sleep(kStopPauseMs);
-        } else {
-            MessageBoxA(GetDesktopWindow(), kTextCannotStopService, kCaptionKavo, MB_OK);
-        }
+        owner = ReadServiceOwner(service, otherPath, size);
         CloseServiceHandle(service);
+    } else if (GetLastError() == ERROR_ACCESS_DENIED) {
+        // Refused, not missing: the service is there, but whose it is cannot be known.
+        owner = kUnreadableService;
     }
     CloseServiceHandle(manager);
+    return owner;
+}
+
+void ProbeRegisteredService()
+{
+    ProgramContext.NameOwner = FindServiceOwner(ProgramContext.Config.serviceName, ProgramContext.NameOwnerPath,
+                                                sizeof ProgramContext.NameOwnerPath);
+    if (ProgramContext.NameOwner != kOwnService)
+        return;
+    ProgramContext.IsRegistered = 1;
+    SC_HANDLE manager = OpenManager();
+    SC_HANDLE service = manager ? OpenOwnService(manager) : NULL;
+    SERVICE_STATUS status;
+    if (service && QueryServiceStatus(service, &status)) {
+        if (status.dwCurrentState != SERVICE_STOPPED)
+            ProgramContext.WasRunning = 1;
+        // Asked even when already stopped: the pause is the same either way.
+        ControlService(service, SERVICE_CONTROL_STOP, &status);
+        Sleep(kStopPauseMs);
+    } else {
+        MessageBoxA(GetDesktopWindow(), kTextCannotStopService, kCaptionKavo, MB_OK);
+    }
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
 }
 
 int RegisterAsService()
@@ -84,7 +136,7 @@ int StartRegisteredService()
     if (!manager)
         return 0;
     int started = 0;
-    SC_HANDLE service = OpenConfiguredService(manager);
+    SC_HANDLE service = OpenOwnService(manager);
     if (service) {
         started = StartServiceA(service, 0, NULL) != 0;
         CloseServiceHandle(service);
@@ -99,7 +151,7 @@ int RemoveService()
     if (!manager)
         return 0;
     int removed = 0;
-    SC_HANDLE service = OpenConfiguredService(manager);
+    SC_HANDLE service = OpenOwnService(manager);
     if (service) {
         SERVICE_STATUS status;
         if (QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED &&

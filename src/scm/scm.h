@@ -1,17 +1,30 @@
 // Operations on the local service control manager for the service that
 // ProgramContext.Config.serviceName names. Each opens its handles, does its
 // work and closes them (service before manager); 1 success, 0 failure.
+//
+// kavo acts only on its own service: one whose registered path names this very
+// program file. A service of the same name that runs another file is never
+// stopped, started or deleted.
 #pragma once
 
-// At interactive start: sets IsRegistered and WasRunning, and asks a registered
-// service to stop for the time of the configuration.
+#include <stddef.h>
+
+#include "entry/context.h"
+
+// At interactive start: sets NameOwner (and NameOwnerPath for another file's
+// service), IsRegistered and WasRunning, and asks the service, when it is this
+// file's own, to stop for the time of the configuration.
 void ProbeRegisteredService();
+
+// Whose the service of that name is. For another file's service its registered
+// path goes to otherPath (size bytes, cut to fit).
+ServiceOwner FindServiceOwner(const char* name, char* otherPath, size_t size);
 
 // Registers this program file as the service (own process, on demand, local system).
 int RegisterAsService();
 
-// Asks the service control manager to start the service.
+// Asks the service control manager to start the service, if it is this file's own.
 int StartRegisteredService();
 
-// Stops the service if it runs, then deletes it.
+// Stops the service if it runs, then deletes it; only this file's own.
 int RemoveService();

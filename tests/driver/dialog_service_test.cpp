@@ -141,25 +141,59 @@ TEST(DialogService, OkRegistersAndStartsOnYes)
     }
 }
 
-// A name the service manager refuses, or one that exists already: the failure
-// message, the dialog closes, the settings are saved all the same.
+// A name the service manager refuses: the failure message, the dialog closes,
+// the settings are saved all the same.
 TEST(DialogService, RegistrationFailure)
 {
-    ServiceGuard existing("kavo_dlg_taken");
-    ASSERT_TRUE(CreateServiceFor(existing.name, "C:\\windows\\system32\\notepad.exe"));
-    for (std::string name : {std::string("kavo_dlg\\slash"), existing.name}) {
-        SCOPED_TRACE(name);
-        KavoDialog kavo;
-        ASSERT_TRUE(OpenKavoDialog(kavo, "dialog_register_fails", ""));
-        SetControlText(kavo.window, IDC_PROGRAM, "C:\\Tools\\app.exe");
-        SetControlText(kavo.window, IDC_SERVICE_NAME, name);
-        ClickButton(kavo.window, IDOK);
-        AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", kAskRegister, MB_YESNO, IDYES);
-        AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", kRegisterFailed, MB_OK, IDOK);
-        EXPECT_EQ(0u, WaitForExit(kavo.program));
-        EXPECT_EQ(KavoIni("C:\\Tools\\app.exe", "", name, "0"), ReadFileBytes(kavo.IniPath()));
-    }
-    EXPECT_EQ("C:\\windows\\system32\\notepad.exe", ReadServiceRegistration(existing.name).binaryPath);
+    const std::string name = "kavo_dlg\\slash";
+    KavoDialog kavo;
+    ASSERT_TRUE(OpenKavoDialog(kavo, "dialog_register_fails", ""));
+    SetControlText(kavo.window, IDC_PROGRAM, "C:\\Tools\\app.exe");
+    SetControlText(kavo.window, IDC_SERVICE_NAME, name);
+    ClickButton(kavo.window, IDOK);
+    AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", kAskRegister, MB_YESNO, IDYES);
+    AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", kRegisterFailed, MB_OK, IDOK);
+    EXPECT_EQ(0u, WaitForExit(kavo.program));
+    EXPECT_EQ(KavoIni("C:\\Tools\\app.exe", "", name, "0"), ReadFileBytes(kavo.IniPath()));
+}
+
+// kavo.ini names a running service of another program file (a kavo copied
+// with its folder, name unchanged): kavo says whose it is, leaves it running,
+// offers no deletion, and OK refuses the name without saving or registering.
+TEST(DialogService, AnotherProgramsServiceIsLeftAlone)
+{
+    ServiceDialog other("kavo_dlg_others");
+    ASSERT_TRUE(Prepare(other));
+    ASSERT_TRUE(Register(other));
+    ASSERT_TRUE(Start(other));
+    Program serving;
+    ASSERT_TRUE(OpenServiceProcess(other.guard.name, serving));
+    const std::string otherExe = other.kavo.dir + "\\kavo.exe";
+
+    KavoDialog kavo;
+    ASSERT_TRUE(OpenKavoDialog(kavo, "dialog_others_name", other.Ini("0")));
+    AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", OtherServiceAtOpen(other.guard.name, otherExe),
+                        MB_OK, IDOK);
+    ASSERT_TRUE(WaitUntilResponding(kavo.window));
+    ExpectRegisteredFace(HERE, kavo.window, false);
+
+    ClickButton(kavo.window, IDOK);
+    AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", OtherServiceAtOk(other.guard.name, otherExe), MB_OK,
+                        IDOK);
+    ASSERT_TRUE(WaitUntilResponding(kavo.window));
+    EXPECT_TRUE(IsWindowVisible(kavo.window));
+    ClickButton(kavo.window, IDCANCEL);
+    EXPECT_EQ(0u, WaitForExit(kavo.program));
+
+    // The same process still serves it: never stopped, nor started again.
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, ServiceState(other.guard.name));
+    EXPECT_EQ((DWORD)WAIT_TIMEOUT, WaitForSingleObject(serving.process, 0));
+    EXPECT_TRUE(LogLinesStartingWith(other.log, "close ").empty()) << Escaped(ReadFileBytes(other.log));
+    EXPECT_EQ(otherExe, ReadServiceRegistration(other.guard.name).binaryPath);
+    EXPECT_EQ(other.Ini("0"), ReadFileBytes(kavo.IniPath()));
+    // Stopped by its own manager, it ends as it always does.
+    EXPECT_TRUE(StopServiceNow(other.guard.name));
+    EXPECT_EQ(0u, WaitForExit(serving));
 }
 
 // Registered and stopped: the fields are locked, the fourth button deletes,
@@ -267,7 +301,8 @@ TEST(DialogService, DeletionFailure)
 }
 
 // Running when the dialog opened, then deleted: the start request at close
-// goes to whatever name the settings hold by then.
+// goes to whatever name the settings hold by then, and starts it only when
+// that service is this kavo.exe's own.
 TEST(DialogService, StartAtCloseAfterDeletion)
 {
     enum Then { kCancel, kRegisterAgainStartNo, kRegisterAgainStartYes, kOtherNameThenCancel };
@@ -303,7 +338,8 @@ TEST(DialogService, StartAtCloseAfterDeletion)
             AnswerDialogMessage(kavo, dialog, "kavo", kAskStart, MB_YESNO,
                                 then == kRegisterAgainStartYes ? IDYES : IDNO);
         } else {
-            // OK copies the typed name before the program check fails.
+            // OK copies the typed name before the program check fails; that
+            // name's service runs another kavo.exe.
             SetControlText(dialog, IDC_SERVICE_NAME, other.guard.name);
             SetControlText(dialog, IDC_PROGRAM, "");
             ClickButton(dialog, IDOK);
@@ -323,8 +359,8 @@ TEST(DialogService, StartAtCloseAfterDeletion)
             EXPECT_TRUE(WaitForLogLineCount(test.log, "ready", 2));
             break;
         case kOtherNameThenCancel:
-            EXPECT_TRUE(WaitForServiceState(other.guard.name, SERVICE_RUNNING));
-            EXPECT_NE("", WaitForLogLine(other.log, "ready"));
+            // A start would have left it start pending at least by now.
+            EXPECT_EQ((DWORD)SERVICE_STOPPED, ServiceState(other.guard.name));
             break;
         }
     }

@@ -54,10 +54,16 @@ TEST(ScmService, NamesTheManagerRefuses)
     EXPECT_EQ(0, RegisterAsService());
     EXPECT_FALSE(ReadServiceRegistration(backslash.name).found);
 
-    // Nothing to start or remove under a name that is not registered.
+    // Nothing to start or remove under a name that is not registered, nor
+    // under one that another program file's service holds.
     strcpy(ProgramContext.Config.serviceName, "kavo_never_registered");
     EXPECT_EQ(0, StartRegisteredService());
     EXPECT_EQ(0, RemoveService());
+    ServiceGuard others("kavo_others");
+    ASSERT_TRUE(CreateServiceFor(others.name, "\"C:\\windows\\system32\\notepad.exe\""));
+    strcpy(ProgramContext.Config.serviceName, others.name.c_str());
+    EXPECT_EQ(0, RemoveService());
+    EXPECT_TRUE(ReadServiceRegistration(others.name).found);
 }
 
 // Registered by RegisterAsService, hosting the hosted test program; started when asked.
