@@ -18,9 +18,24 @@ void SetProgramPaths(const char* modulePath)
                         kIniFileName);
 }
 
+// The service control manager starts every service with the system folder as
+// current folder (Wine: the Windows folder). A program file in one of them
+// cannot tell from the current folder who started it.
+static int IsSystemOrWindowsFolder(const char* folder)
+{
+    char systemFolder[TEXT_SIZE];
+    char windowsFolder[TEXT_SIZE];
+    UINT length = GetSystemDirectoryA(systemFolder, sizeof systemFolder);
+    if (length > 0 && length < sizeof systemFolder && IsSameFolder(folder, systemFolder))
+        return 1;
+    length = GetWindowsDirectoryA(windowsFolder, sizeof windowsFolder);
+    return length > 0 && length < sizeof windowsFolder && IsSameFolder(folder, windowsFolder);
+}
+
 int ProbeEnvironment()
 {
     ProgramContext.IsWindowsNT = 0;
+    ProgramContext.InSystemFolder = 0;
     ProgramContext.IsRegistered = 0;
     ProgramContext.WasRunning = 0;
     ProgramContext.NameOwner = kNoService;
@@ -32,11 +47,18 @@ int ProbeEnvironment()
         return 0;
     ProgramContext.IsWindowsNT = 1;
 
+    // Checked before the mode, since there the current folder cannot decide it.
+    if (IsSystemOrWindowsFolder(ProgramContext.ModuleDir)) {
+        ProgramContext.InSystemFolder = 1;
+        return 0;
+    }
+
     char currentDir[TEXT_SIZE];
     DWORD length = GetCurrentDirectoryA(sizeof currentDir, currentDir);
     if (length == 0 || length >= sizeof currentDir)
         currentDir[0] = '\0';
-    if (lstrcmpiA(ProgramContext.ModuleDir, currentDir) != 0) {
+    // Explorer gives a drive's root folder as "D:\", while ModuleDir is "D:".
+    if (!IsSameFolder(ProgramContext.ModuleDir, currentDir)) {
         // Started by the service control manager: from now on relative paths
         // resolve against the program's own directory.
         SetCurrentDirectoryA(ProgramContext.ModuleDir);

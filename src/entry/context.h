@@ -21,6 +21,7 @@ struct ProgramContextRecord {
     char IniPath[TEXT_SIZE];        // ModuleDir\kavo.ini; empty when that does not fit
     HINSTANCE InstanceHandle;       // interactive mode only
     int IsWindowsNT;
+    int InSystemFolder;             // this file lies in the system or the Windows folder
     int IsRegistered;               // the configured name's service is this file's own
     int WasRunning;                 // it was not stopped when the program started
     ServiceOwner NameOwner;         // whose the configured name's service was at start-up
@@ -43,5 +44,6 @@ extern ProgramContextRecord ProgramContext;
 void SetProgramPaths(const char* modulePath);
 
 // Decides the mode (1 service, 0 interactive) and sets IsWindowsNT,
-// IsRegistered, WasRunning and NameOwner.
+// InSystemFolder, IsRegistered, WasRunning and NameOwner. In the system or the
+// Windows folder it asks no service anything.
 int ProbeEnvironment();

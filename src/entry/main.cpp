@@ -1,6 +1,7 @@
 // Entry point: one program file, two jobs. Started from its own directory it is
 // the configuration dialog; started elsewhere (by the service control manager)
-// it is the service that hosts the configured program.
+// it is the service that hosts the configured program. In the folders where the
+// service control manager starts services it can do neither.
 #include <windows.h>
 
 #include "dialog/dialog.h"
@@ -8,6 +9,33 @@
 #include "host/service.h"
 #include "resources/messages.h"
 #include "settings/settings.h"
+
+// Whether this process's window station is the one a person sees. The service
+// control manager runs services on one of their own, where a message box would
+// wait for nobody. When it cannot be told, the answer is yes: a person then
+// learns why kavo ends.
+static int IsOnVisibleWindowStation()
+{
+    USEROBJECTFLAGS flags;
+    DWORD needed = 0;
+    HWINSTA station = GetProcessWindowStation();
+    if (!station || !GetUserObjectInformationA(station, UOI_FLAGS, &flags, sizeof flags, &needed))
+        return 1;
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+// kavo.exe in the system or the Windows folder serves nothing and configures
+// nothing. Started there by the service control manager it ends at once,
+// showing nothing, so that the start fails now rather than at the manager's
+// timeout; started by a person, it first says why and where to put it.
+static void RefuseSystemFolder()
+{
+    if (!IsOnVisibleWindowStation())
+        return;
+    char text[MESSAGE_SIZE];
+    wsprintfA(text, kTextSystemFolder, ProgramContext.ModuleDir);
+    MessageBoxA(GetDesktopWindow(), text, kCaptionKavo, MB_OK);
+}
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
@@ -22,6 +50,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 
     if (!ProgramContext.IsWindowsNT) {
         MessageBoxA(GetDesktopWindow(), kTextNeedsWindowsNT, kCaptionError, MB_OK);
+        return 0;
+    }
+    if (ProgramContext.InSystemFolder) {
+        RefuseSystemFolder();
         return 0;
     }
     if (!ProgramContext.ServiceMode) {

@@ -11,6 +11,13 @@ enum { MESSAGE_SIZE = 1024 };
 
 static const char kTextNeedsWindowsNT[] = "Windows NT/2000 で起動してください。";
 
+// kavo.exe lies in the system or the Windows folder (%s: that folder).
+static const char kTextSystemFolder[] =
+    "kavo.exe は、このフォルダー（%s）では使えません。\n"
+    "サービスは Windows フォルダーかシステム フォルダーで起動されるため、ここではサービスとして起動されたのか、"
+    "人が起動したのかを区別できません。\n"
+    "kavo.exe を専用のフォルダー（例: C:\\Program Files\\kavo\\サービス名）にコピーして、そこから起動してください。";
+
 // The start-up probe could not read the configured service's state.
 static const char kTextCannotStopService[] =
     "サービスを停止できません。\nサービスの権限のあるユーザーでログインしてください。";

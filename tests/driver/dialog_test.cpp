@@ -193,13 +193,27 @@ std::vector<ControlView> Controls(HWND dialog)
 
 const std::vector<std::string> kExitMethodItems = {"WM_CLOSE", "WM_SYSCOMMAND/SC_CLOSE"};
 
+// From its own folder kavo opens its dialog, also when that folder is a
+// drive's root, which the shell gives as "K:\" and kavo's own path as "K:".
 TEST(Startup, FromItsOwnFolderTheDialogAppears)
 {
-    KavoDialog kavo;
-    ASSERT_TRUE(OpenKavoDialog(kavo, "startup_own_folder", ""));
-    EXPECT_EQ(kKavoDialogCaption, WindowText(kavo.window)) << Escaped(WindowText(kavo.window));
-    ClickButton(kavo.window, IDCANCEL);
-    EXPECT_EQ(0u, WaitForExit(kavo.program));
+    for (bool driveRoot : {false, true}) {
+        SCOPED_TRACE(driveRoot ? "a drive's root folder" : "a folder");
+        std::string dir = MakeWorkDir(driveRoot ? "startup_drive_root" : "startup_own_folder");
+        MappedDrive drive;
+        if (driveRoot) {
+            ASSERT_TRUE(MapDrive(drive, 'K', dir));
+        }
+        std::string exe = (driveRoot ? drive.root : dir + "\\") + "kavo.exe";
+        ASSERT_TRUE(CopyFileTo(KavoExePath(), exe));
+        Program kavo;
+        ASSERT_TRUE(StartProgram(kavo, "\"" + exe + "\"", driveRoot ? drive.root : dir));
+        HWND window = WaitForWindow(kavo.id, "#32770", kKavoDialogCaption);
+        ASSERT_TRUE(window != NULL);
+        EXPECT_EQ(kKavoDialogCaption, WindowText(window)) << Escaped(WindowText(window));
+        ClickButton(window, IDCANCEL);
+        EXPECT_EQ(0u, WaitForExit(kavo));
+    }
 }
 
 TEST(Dialog, UnregisteredFace)

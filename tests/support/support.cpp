@@ -1,6 +1,7 @@
 #include "support.h"
 
 #include <gtest/gtest.h>
+#include <ctype.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
 
@@ -697,4 +698,73 @@ bool StartUntilStoppedAt(Where where, const std::string& name, SERVICE_STATUS_PR
 {
     StateReportWatch watch(name);
     return StartServiceAt(where, name) && watch.WaitAt(where, reported);
+}
+
+// The Unix path of a Windows path, as Wine's kernel32 gives it; "" outside Wine.
+static std::string UnixPathOf(const std::string& path)
+{
+    typedef char*(CDECL * UnixFileName)(const WCHAR*);
+    UnixFileName unixFileName =
+        (UnixFileName)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+    WCHAR wide[MAX_PATH];
+    if (!unixFileName || !MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH))
+        return "";
+    char* unixPath = unixFileName(wide);
+    std::string result = unixPath ? unixPath : "";
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    return result;
+}
+
+// Starts a Unix program. Wine runs it without giving back a handle to wait on:
+// the caller waits for what it does.
+static bool StartUnixCommand(const std::string& commandLine)
+{
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &started))
+        return false;
+    if (started.hThread)
+        CloseHandle(started.hThread);
+    if (started.hProcess)
+        CloseHandle(started.hProcess);
+    return true;
+}
+
+static bool DriveAnswers(const std::string& root)
+{
+    DWORD attributes = GetFileAttributesA(root.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool MapDriveAt(Where where, MappedDrive& drive, char letter, const std::string& folder)
+{
+    // The Unix name of C:\ is the prefix's dosdevices/c:/.
+    std::string dosDevices = UnixPathOf("C:\\");
+    std::string target = UnixPathOf(folder);
+    size_t cut = dosDevices.rfind("/c:");
+    if (cut == std::string::npos || target.empty()) {
+        ADD_FAILURE_AT(where.file, where.line) << "no dosdevices folder for drive " << letter << ": "
+                                               << dosDevices;
+        return false;
+    }
+    drive.link = dosDevices.substr(0, cut) + "/" + (char)tolower(letter) + ":";
+    drive.root = std::string(1, letter) + ":\\";
+    if (!StartUnixCommand("/bin/ln -sfn \"" + target + "\" \"" + drive.link + "\"") ||
+        !PollUntil([&] { return DriveAnswers(drive.root); }, kWindowDeadline)) {
+        ADD_FAILURE_AT(where.file, where.line) << "drive " << drive.root << " did not come up for " << folder;
+        return false;
+    }
+    return true;
+}
+
+MappedDrive::~MappedDrive()
+{
+    if (link.empty())
+        return;
+    if (!StartUnixCommand("/bin/rm -f \"" + link + "\"") ||
+        !PollUntil([&] { return !DriveAnswers(root); }, kWindowDeadline))
+        ADD_FAILURE() << "drive " << root << " is still mapped";
 }

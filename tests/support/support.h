@@ -192,3 +192,20 @@ std::string WaitForLogLineAt(Where where, const std::string& path, const std::st
 
 // Ends a process by its id if it still runs (a hosted program left behind on purpose).
 void EndProcessById(DWORD processId);
+
+// A Wine drive letter mapped to a folder for the time of a test, the way
+// winecfg maps one: a link in the prefix's dosdevices folder. The link is
+// removed when the mapping goes.
+struct MappedDrive {
+    std::string root;   // "K:\", empty until mapped
+    std::string link;   // the link's Unix path
+    MappedDrive() = default;
+    MappedDrive(const MappedDrive&) = delete;
+    MappedDrive& operator=(const MappedDrive&) = delete;
+    ~MappedDrive();
+};
+
+// Maps the drive letter to the folder and waits until the drive answers;
+// fails the test if it does not.
+bool MapDriveAt(Where where, MappedDrive& drive, char letter, const std::string& folder);
+#define MapDrive(...) MapDriveAt(HERE, __VA_ARGS__)
