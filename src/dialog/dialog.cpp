@@ -5,6 +5,7 @@
 
 #include "dialog/test_launch.h"
 #include "entry/context.h"
+#include "host/write_access.h"
 #include "resources/messages.h"
 #include "resources/resource.h"
 #include "scm/scm.h"
@@ -110,9 +111,25 @@ static void InitDialog(HWND dialog)
         SetWindowTextA(GetDlgItem(dialog, IDC_TEST_DELETE), kButtonRemove);
 }
 
-// Validates, saves, offers registration and then the start; the dialog closes
-// whatever the answers, but stays open after a validation message or a save
-// that failed, so that nothing is registered with settings that were not kept.
+// Names the first file or folder the service depends on that users other than
+// administrators may change, and asks whether to save all the same; 1 when
+// there is none or the answer is Yes.
+static int AcceptPathsWritableByOthers(HWND dialog)
+{
+    char path[TEXT_SIZE];
+    if (!FindPathWritableByOthers(path, sizeof path))
+        return 1;
+    // Room for the text with the longest path; wsprintfA writes at most 1024 bytes.
+    char message[sizeof kTextWritableByOthers + TEXT_SIZE];
+    static_assert(sizeof message <= 1024, "the message must fit what wsprintfA writes");
+    wsprintfA(message, kTextWritableByOthers, path);
+    return MessageBoxA(dialog, message, kCaptionKavo, MB_YESNO) == IDYES;
+}
+
+// Validates, warns of what others may change, saves, offers registration and
+// then the start; the dialog closes whatever the answers, but stays open after
+// a validation message, a No to the warning, or a save that failed, so that
+// nothing is registered with settings that were not kept.
 static void OnOk(HWND dialog)
 {
     ServiceConfig& config = ProgramContext.Config;
@@ -132,6 +149,8 @@ static void OnOk(HWND dialog)
     }
     ReadControlText(dialog, IDC_OPTIONS, config.options, sizeof config.options);
     config.exitMethod = (ExitMethod)SendMessageA(GetDlgItem(dialog, IDC_EXIT_METHOD), CB_GETCURSEL, 0, 0);
+    if (!AcceptPathsWritableByOthers(dialog))
+        return;
     if (!SaveSettings()) {
         MessageBoxA(dialog, kTextSaveFailed, kCaptionKavo, MB_OK);
         return;
