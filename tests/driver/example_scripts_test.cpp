@@ -13,16 +13,20 @@ namespace {
 // 表 in code page 932: its second byte is a backslash.
 #define HYO "\x95\x5c"
 
+// uninstall.cmd waits up to a minute for the registration to go (under Wine
+// it goes some 20 s after the stop); the wait for it allows that and room.
+const DWORD kUninstallDeadline = 60000 + 10000;
+
 // Runs a command line under cmd, its output kept in outputFile in dir; cmd's exit code.
 DWORD RunUnderCmdAt(Where where, const std::string& commandLine, const std::string& dir,
-                    const std::string& outputFile, std::string* output)
+                    const std::string& outputFile, std::string* output, DWORD deadlineMs = kExitDeadline)
 {
     std::string outputPath = dir + "\\" + outputFile;
     Program cmd;
     // cmd /c drops the first and the last quotation mark of what follows it.
     if (!StartProgramAt(where, cmd, "cmd.exe /c \"" + commandLine + " > \"" + outputPath + "\" 2>&1\"", dir))
         return STILL_ACTIVE;
-    DWORD code = WaitForExitAt(where, cmd);
+    DWORD code = WaitForExitAt(where, cmd, deadlineMs);
     *output = ReadFileBytes(outputPath);
     return code;
 }
@@ -124,7 +128,8 @@ TEST(ExampleScripts, InstallRunAndRemoveAService)
     EXPECT_EQ("current-directory " + programDir, WaitForLogLine(log, "current-directory "));
     WaitForLogLine(log, "ready");
 
-    EXPECT_EQ(0u, RunUnderCmd(Quoted(release + "\\uninstall.cmd") + " " + Quoted(name), dir, "uninstall.txt", &output))
+    EXPECT_EQ(0u, RunUnderCmd(Quoted(release + "\\uninstall.cmd") + " " + Quoted(name), dir, "uninstall.txt", &output,
+                              kUninstallDeadline))
         << output;
     EXPECT_FALSE(ReadServiceRegistration(name).found);
     EXPECT_EQ("close SC_CLOSE main1 unowned visible", WaitForLogLine(log, "close "));
