@@ -6,8 +6,8 @@
 
 // 1 when a broad group may change the file or folder (see
 // host/portable_write_access.h), or when its security cannot be read; 0 when
-// only others than those may change it, when it does not exist, or when the
-// path is empty.
+// no such group may change it, when it does not exist, or when the path is
+// empty.
 int IsWritableByOthers(const char* path);
 
 // Checks, in this order, kavo's folder, kavo.ini, the hosted program of the
