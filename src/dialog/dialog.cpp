@@ -5,6 +5,7 @@
 
 #include "dialog/test_launch.h"
 #include "entry/context.h"
+#include "host/write_access.h"
 #include "resources/messages.h"
 #include "resources/resource.h"
 #include "scm/scm.h"
@@ -125,10 +126,26 @@ static int ShowServiceNotOurs(HWND dialog, ServiceOwner owner, const char* name,
     return 1;
 }
 
-// Validates, saves, offers registration and then the start; the dialog closes
-// whatever the answers, but stays open after a validation message, a name that
-// another service holds, or a save that failed, so that nothing is registered
-// with settings that were not kept.
+// Names the first file or folder the service depends on that users other than
+// administrators may change, and asks whether to save all the same; 1 when
+// there is none or the answer is Yes.
+static int AcceptPathsWritableByOthers(HWND dialog)
+{
+    char path[TEXT_SIZE];
+    if (!FindPathWritableByOthers(path, sizeof path))
+        return 1;
+    // Room for the text with the longest path; wsprintfA writes at most 1024 bytes.
+    char message[sizeof kTextWritableByOthers + TEXT_SIZE];
+    static_assert(sizeof message <= 1024, "the message must fit what wsprintfA writes");
+    wsprintfA(message, kTextWritableByOthers, path);
+    return MessageBoxA(dialog, message, kCaptionKavo, MB_YESNO) == IDYES;
+}
+
+// Validates, checks the name's service and what others may change, saves,
+// offers registration and then the start; the dialog closes whatever the
+// answers, but stays open after a validation message, a name that another
+// service holds, a No to the warning, or a save that failed, so that nothing is
+// registered with settings that were not kept.
 static void OnOk(HWND dialog)
 {
     ServiceConfig& config = ProgramContext.Config;
@@ -153,6 +170,8 @@ static void OnOk(HWND dialog)
     ServiceOwner owner = FindServiceOwner(config.serviceName, otherPath, sizeof otherPath);
     if (ShowServiceNotOurs(dialog, owner, config.serviceName, otherPath, kTextOtherServiceAtOk,
                            kTextUnreadableServiceAtOk))
+        return;
+    if (!AcceptPathsWritableByOthers(dialog))
         return;
     if (!SaveSettings()) {
         MessageBoxA(dialog, kTextSaveFailed, kCaptionKavo, MB_OK);

@@ -3,10 +3,18 @@
 #include "entry/context.h"
 #include "host/launch.h"
 #include "host/portable_launch.h"
+#include "host/write_access.h"
 
 // How long the service control manager should allow between two reports of a
 // pending state before it thinks the service hung.
 static const DWORD kWaitHintMs = 3000;
+
+// The exit code of a service that will not start a program users other than
+// administrators may change. The system's text for it, "The access control
+// list (ACL) structure is invalid.", sends an administrator to the ACLs, and
+// no launch failure or ending program gives it (a program's own exit code
+// comes as a service-specific error).
+static const DWORD kExitWritableByOthers = ERROR_INVALID_ACL;
 
 static void ReportServiceStatus(DWORD state, DWORD exitCode, DWORD serviceSpecificExitCode, DWORD checkPoint)
 {
@@ -96,6 +104,9 @@ static void WINAPI ServiceMainProc(DWORD, LPSTR*)
     if (!ProgramContext.StatusHandle)
         return;
     ReportServiceStatus(SERVICE_START_PENDING, NO_ERROR, 0, 1);
+    // What others may change is not run as the local system account.
+    char writablePath[TEXT_SIZE];
+    int refused = FindPathWritableByOthers(writablePath, sizeof writablePath);
 
     // The launch is made under the lock: a stop either comes before it, and
     // nothing is launched, or after ChildProcessId is set, and reaches the child.
@@ -103,7 +114,7 @@ static void WINAPI ServiceMainProc(DWORD, LPSTR*)
     PROCESS_INFORMATION child = {};
     int launched = 0;
     DWORD launchError = NO_ERROR;
-    if (!StopTaken()) {
+    if (!StopTaken() && !refused) {
         ReportServiceStatus(SERVICE_RUNNING, NO_ERROR, 0, 0);
         launched = LaunchChild(ProgramContext.Config.programPath, ProgramContext.Config.options, &child);
         if (launched) {
@@ -132,7 +143,7 @@ static void WINAPI ServiceMainProc(DWORD, LPSTR*)
         CloseHandle(child.hThread);
         CloseHandle(child.hProcess);
     } else {
-        exitCode = launchError;
+        exitCode = refused ? kExitWritableByOthers : launchError;
     }
     if (ProgramContext.InstanceMutex) {
         CloseHandle(ProgramContext.InstanceMutex);

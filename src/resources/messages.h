@@ -28,6 +28,12 @@ static const char kTextSetProgramName[] = "プログラム名を設定してく�
 // kavo.ini could not be written (read-only, held open, no rights on the folder).
 static const char kTextSaveFailed[] =
     "設定を保存できませんでした。\nkavo.ini とそのフォルダーに書き込めるか確認してください。";
+// A file or folder the service depends on may be changed by users other than
+// administrators, so the service will not start the program; Yes saves all
+// the same. A format: %s is the path (at most 259 bytes).
+static const char kTextWritableByOthers[] =
+    "次のファイルまたはフォルダーは、管理者以外のユーザーも変更できます。\n%s\n"
+    "管理者だけが変更できるようにするまで、サービスは起動しません。\nこのまま保存しますか？";
 static const char kTextAskRegister[] = "サービスに登録しますか？";
 static const char kTextAskStart[] = "サービスに登録しました。サービスとして起動しますか？";
 static const char kTextRegisterFailed[] =

@@ -385,6 +385,36 @@ TEST(Dialog, OkAnsweredNoSavesOnly)
     }
 }
 
+// A folder the service would depend on that others may change (here the
+// program's): OK names it before saving. No goes back to the dialog with
+// nothing saved; Yes saves and goes on.
+TEST(Dialog, OkNamesWhatOthersMayChange)
+{
+    KavoDialog kavo;
+    ASSERT_TRUE(OpenKavoDialog(kavo, "dialog_writable", ""));
+    std::string programDir = kavo.dir + "\\tools";
+    std::string program = programDir + "\\app.exe";
+    ASSERT_TRUE(CreateDirectoryA(programDir.c_str(), NULL));
+    ASSERT_TRUE(AllowOthersToWrite(programDir));
+    SetControlText(kavo.window, IDC_PROGRAM, program);
+    SetControlText(kavo.window, IDC_OPTIONS, "-x");
+    SetControlText(kavo.window, IDC_SERVICE_NAME, "kavo_writable");
+    SelectComboItem(kavo.window, IDC_EXIT_METHOD, 1);
+    std::string warning = kWritableByOthersBefore + programDir + "\\" + kWritableByOthersAfter;
+
+    ClickButton(kavo.window, IDOK);
+    AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", warning, MB_YESNO, IDNO);
+    ASSERT_TRUE(WaitUntilResponding(kavo.window));
+    EXPECT_TRUE(IsWindowVisible(kavo.window));
+    EXPECT_FALSE(FileExists(kavo.IniPath()));
+
+    ClickButton(kavo.window, IDOK);
+    AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", warning, MB_YESNO, IDYES);
+    AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", kAskRegister, MB_YESNO, IDNO);
+    EXPECT_EQ(0u, WaitForExit(kavo.program));
+    EXPECT_EQ(KavoIni(program, "-x", "kavo_writable", "1"), ReadFileBytes(kavo.IniPath()));
+}
+
 // ---- Browse: the real open-file dialog ----
 
 // The open-file dialog's file name box and file type list (Explorer style).

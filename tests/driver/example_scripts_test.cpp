@@ -13,20 +13,21 @@ namespace {
 // 表 in code page 932: its second byte is a backslash.
 #define HYO "\x95\x5c"
 
-// uninstall.cmd waits up to a minute for a service to go; a loaded machine
-// runs each of its steps slowly.
-const DWORD kScriptDeadline = 120000;
+// uninstall.cmd waits up to a minute for the registration to go (under Wine
+// it goes some 20 s after the stop); the wait for it allows that and room for
+// a loaded machine, which runs each of the script's steps slowly.
+const DWORD kUninstallDeadline = 120000;
 
 // Runs a command line under cmd, its output kept in outputFile in dir; cmd's exit code.
 DWORD RunUnderCmdAt(Where where, const std::string& commandLine, const std::string& dir,
-                    const std::string& outputFile, std::string* output)
+                    const std::string& outputFile, std::string* output, DWORD deadlineMs = kExitDeadline)
 {
     std::string outputPath = dir + "\\" + outputFile;
     Program cmd;
     // cmd /c drops the first and the last quotation mark of what follows it.
     if (!StartProgramAt(where, cmd, "cmd.exe /c \"" + commandLine + " > \"" + outputPath + "\" 2>&1\"", dir))
         return STILL_ACTIVE;
-    DWORD code = WaitForExitAt(where, cmd, kScriptDeadline);
+    DWORD code = WaitForExitAt(where, cmd, deadlineMs);
     *output = ReadFileBytes(outputPath);
     return code;
 }
@@ -128,7 +129,8 @@ TEST(ExampleScripts, InstallRunAndRemoveAService)
     EXPECT_EQ("current-directory " + programDir, WaitForLogLine(log, "current-directory "));
     WaitForLogLine(log, "ready");
 
-    EXPECT_EQ(0u, RunUnderCmd(Quoted(release + "\\uninstall.cmd") + " " + Quoted(name), dir, "uninstall.txt", &output))
+    EXPECT_EQ(0u, RunUnderCmd(Quoted(release + "\\uninstall.cmd") + " " + Quoted(name), dir, "uninstall.txt", &output,
+                              kUninstallDeadline))
         << output;
     EXPECT_FALSE(ReadServiceRegistration(name).found);
     EXPECT_EQ("close SC_CLOSE main1 unowned visible", WaitForLogLine(log, "close "));

@@ -1,7 +1,7 @@
 // What an administrator relies on: paths with spaces quoted wherever the
 // system splits a command line, no file written but kavo.ini beside the
-// program file, the instance mutex open to every account, and no window from
-// the service process.
+// program file, nothing started that others may change, the instance mutex
+// open to every account, and no window from the service process.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -133,6 +133,36 @@ TEST(SecurityService, PathsWithSpacesAndTheOnlyFileWritten)
     std::sort(expected.begin(), expected.end());
     std::sort(changes.begin(), changes.end());
     EXPECT_EQ(expected, changes);
+}
+
+// ---- What users other than administrators may change ----
+
+// kavo's folder, kavo.ini, the hosted program or its folder writable by others
+// (under Wine: by Everyone): the service starts nothing and stops with
+// ERROR_INVALID_ACL, the code the security notes name.
+TEST(SecurityService, NothingOthersMayChangeIsStarted)
+{
+    const char* cases[] = {"kavo's folder", "kavo.ini", "the program", "the program's folder"};
+    for (int writable = 0; writable < 4; ++writable) {
+        SCOPED_TRACE(cases[writable]);
+        KavoService service("kavo_security_writable", "security_writable");
+        std::string programDir = service.dir + "\\tools";
+        std::string program = programDir + "\\hosted_child.exe";
+        ASSERT_TRUE(CreateDirectoryA(programDir.c_str(), NULL));
+        ASSERT_TRUE(CopyFileTo(HostedChildPath(), program));
+        // Were it started, the program would end by itself.
+        std::string options = service.log + " -exit-after=300";
+        ASSERT_TRUE(RegisterKavo(service, KavoIni(program, options, service.guard.name, "0")));
+        const std::string paths[] = {service.dir, service.IniPath(), program, programDir};
+        ASSERT_TRUE(AllowOthersToWrite(paths[writable]));
+
+        SERVICE_STATUS_PROCESS reported = {};
+        ASSERT_TRUE(StartUntilStopped(service.guard.name, &reported));
+        EXPECT_EQ((DWORD)SERVICE_STOPPED, reported.dwCurrentState);
+        EXPECT_EQ((DWORD)ERROR_INVALID_ACL, reported.dwWin32ExitCode);
+        EXPECT_EQ(0u, reported.dwServiceSpecificExitCode);
+        EXPECT_FALSE(FileExists(service.log));
+    }
 }
 
 // ---- The mutex and the windows of the service process ----

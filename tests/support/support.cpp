@@ -106,6 +106,63 @@ bool FileExists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// Wine's own call for the Unix path behind a Windows path; the result is
+// freed with HeapFree. Empty when there is none.
+static std::string UnixPathOf(const std::string& path)
+{
+    typedef char*(CDECL * UnixFileNameCall)(const WCHAR*);
+    UnixFileNameCall call =
+        (UnixFileNameCall)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+    WCHAR wide[MAX_PATH];
+    if (!call || !MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH))
+        return "";
+    char* unixPath = call(wide);
+    if (!unixPath)
+        return "";
+    std::string result = unixPath;
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    return result;
+}
+
+bool AllowOthersToWriteAt(Where where, const std::string& path)
+{
+    static int made = 0;
+    std::string status = BuildDir() + "\\wine\\chmod-" + std::to_string(GetCurrentProcessId()) + "-" +
+                         std::to_string(++made);
+    std::string unixPath = UnixPathOf(path);
+    std::string unixStatus = UnixPathOf(status);
+    if (unixPath.empty() || unixStatus.empty()) {
+        ADD_FAILURE_AT(where.file, where.line) << "no Unix path for " << path << " or " << status;
+        return false;
+    }
+    // Wine starts a Unix program named by its Unix path, but gives no handle
+    // to wait on: the command tells its end through a file of its own.
+    std::string command = "/bin/sh -c \"/bin/chmod o+w '" + unixPath + "'; echo $? > '" + unixStatus +
+                          ".part'; /bin/mv '" + unixStatus + ".part' '" + unixStatus + "'\"";
+    std::vector<WCHAR> line(command.size() + 1);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, line.data(), (int)line.size()) ||
+        !CreateProcessW(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info)) {
+        ADD_FAILURE_AT(where.file, where.line) << "cannot run " << command << ": error " << GetLastError();
+        return false;
+    }
+    if (info.hThread)
+        CloseHandle(info.hThread);
+    if (info.hProcess)
+        CloseHandle(info.hProcess);
+    bool ended = PollUntil([&] { return FileExists(status); }, kExitDeadline);
+    std::string result = ReadFileBytes(status);
+    DeleteFileA(status.c_str());
+    if (!ended || result != "0\n") {
+        ADD_FAILURE_AT(where.file, where.line)
+            << command << (ended ? " ended with " + Escaped(result) : " did not end in time");
+        return false;
+    }
+    return true;
+}
+
 Program::~Program()
 {
     if (process) {

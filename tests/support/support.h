@@ -38,6 +38,12 @@ std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 
+// Lets every Unix user write the file or folder: chmod o+w on the Unix path
+// behind it, which Wine shows as a DACL entry granting Everyone write access.
+// Fails the test when that cannot be done.
+bool AllowOthersToWriteAt(Where where, const std::string& path);
+#define AllowOthersToWrite(...) AllowOthersToWriteAt(HERE, __VA_ARGS__)
+
 // Polls until done() is true or the deadline passes; true when done in time.
 template <typename Done>
 bool PollUntil(Done done, DWORD deadlineMs)
