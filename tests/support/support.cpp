@@ -124,6 +124,25 @@ static std::string UnixPathOf(const std::string& path)
     return result;
 }
 
+// Starts a Unix program (its command line in UTF-8, as Unix paths are here).
+// Wine runs it without giving back a handle to wait on: the caller waits for
+// what it does.
+static bool StartUnixCommand(const std::string& commandLine)
+{
+    std::vector<WCHAR> line(commandLine.size() + 1);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    if (!MultiByteToWideChar(CP_UTF8, 0, commandLine.c_str(), -1, line.data(), (int)line.size()) ||
+        !CreateProcessW(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &started))
+        return false;
+    if (started.hThread)
+        CloseHandle(started.hThread);
+    if (started.hProcess)
+        CloseHandle(started.hProcess);
+    return true;
+}
+
 bool AllowOthersToWriteAt(Where where, const std::string& path)
 {
     static int made = 0;
@@ -139,19 +158,10 @@ bool AllowOthersToWriteAt(Where where, const std::string& path)
     // to wait on: the command tells its end through a file of its own.
     std::string command = "/bin/sh -c \"/bin/chmod o+w '" + unixPath + "'; echo $? > '" + unixStatus +
                           ".part'; /bin/mv '" + unixStatus + ".part' '" + unixStatus + "'\"";
-    std::vector<WCHAR> line(command.size() + 1);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, line.data(), (int)line.size()) ||
-        !CreateProcessW(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info)) {
+    if (!StartUnixCommand(command)) {
         ADD_FAILURE_AT(where.file, where.line) << "cannot run " << command << ": error " << GetLastError();
         return false;
     }
-    if (info.hThread)
-        CloseHandle(info.hThread);
-    if (info.hProcess)
-        CloseHandle(info.hProcess);
     bool ended = PollUntil([&] { return FileExists(status); }, kExitDeadline);
     std::string result = ReadFileBytes(status);
     DeleteFileA(status.c_str());
@@ -755,39 +765,6 @@ bool StartUntilStoppedAt(Where where, const std::string& name, SERVICE_STATUS_PR
 {
     StateReportWatch watch(name);
     return StartServiceAt(where, name) && watch.WaitAt(where, reported);
-}
-
-// The Unix path of a Windows path, as Wine's kernel32 gives it; "" outside Wine.
-static std::string UnixPathOf(const std::string& path)
-{
-    typedef char*(CDECL * UnixFileName)(const WCHAR*);
-    UnixFileName unixFileName =
-        (UnixFileName)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
-    WCHAR wide[MAX_PATH];
-    if (!unixFileName || !MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH))
-        return "";
-    char* unixPath = unixFileName(wide);
-    std::string result = unixPath ? unixPath : "";
-    HeapFree(GetProcessHeap(), 0, unixPath);
-    return result;
-}
-
-// Starts a Unix program. Wine runs it without giving back a handle to wait on:
-// the caller waits for what it does.
-static bool StartUnixCommand(const std::string& commandLine)
-{
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started = {};
-    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &started))
-        return false;
-    if (started.hThread)
-        CloseHandle(started.hThread);
-    if (started.hProcess)
-        CloseHandle(started.hProcess);
-    return true;
 }
 
 static bool DriveAnswers(const std::string& root)
