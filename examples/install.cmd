@@ -56,15 +56,19 @@ rem each of its quotation marks is doubled: no character of it then stands
 rem outside quotes, where cmd would take & | < > as commands. A value is handed
 rem to a command with delayed expansion (!name!), which comes after that split.
 
-rem kavo reads kavo.ini in the ANSI code page (932 on Japanese Windows). cmd
-rem writes files in the console's code page: make it the same while it runs.
-for /f "tokens=2 delims=:." %%c in ('chcp') do set /a "console=%%c" > nul 2>&1
-for /f "tokens=3" %%c in ('reg query "HKLM\SYSTEM\CurrentControlSet\Control\Nls\CodePage" /v ACP 2^>nul') do set "ansi=%%c"
-if defined ansi chcp %ansi% > nul 2>&1
-
 rem A folder of this run's own for the files it works with.
 for /l %%i in (1,1,20) do if not defined work call :MakeWorkFolder
 if not defined work goto NoWorkFolder
+
+rem kavo reads kavo.ini in the ANSI code page (932 on Japanese Windows). cmd
+rem writes files in the console's code page: make it the same while it runs.
+rem Both are read from files: a for /f over a command starts another cmd, which
+rem is slow.
+chcp > "%work%\chcp.txt"
+for /f "usebackq tokens=2 delims=:." %%c in ("%work%\chcp.txt") do set /a "console=%%c" > nul 2>&1
+reg query "HKLM\SYSTEM\CurrentControlSet\Control\Nls\CodePage" /v ACP > "%work%\acp.txt" 2> nul
+for /f "usebackq tokens=3" %%c in ("%work%\acp.txt") do set "ansi=%%c"
+if defined ansi chcp %ansi% > nul 2>&1
 
 rem -- Arguments: %~1 to %~6, each as :Encode leaves it, into arg1 to arg6. --
 rem Windows' cmd keeps every quotation mark inside %~1: expanded on a command
@@ -133,6 +137,8 @@ for /f "usebackq delims=" %%s in ("%work%\sub.txt") do set "sub=%%s"
 
 if not defined arg1 goto Usage
 if not defined arg2 goto Usage
+rem In OPTIONS "" stands for one ".
+if defined arg3 set "arg3=%arg3:|q|q=|q%"
 set "e=%arg1%"
 call :RefuseQuote サービス名 NAME
 set "e=%arg2%"
@@ -169,19 +175,21 @@ rem 256 characters. (Wine's cmd reads past the end of a value for a substring
 rem that starts beyond it: the value is padded with \, which a name lacks.)
 if not "%name:\=%"=="%name%" goto BadName
 if not "%name:/=%"=="%name%" goto BadName
-set "pad=\"
-for /l %%i in (1,1,9) do call set "pad=%%pad%%%%pad%%"
+set "pad=\\\\\\\\\\\\\\\\"
+set "pad=%pad%%pad%%pad%%pad%"
+set "pad=%pad%%pad%%pad%%pad%\"
 set "padded=%name%%pad%"
 if not "%padded:~256,1%"=="\" goto LongName
 
 rem The program: a file, with its full path (a relative one is taken from the
-rem current folder, as on any command line).
+rem current folder, as on any command line). Paths go through for /f: Wine's
+rem plain for adds a character to an item that ends in a double-byte one.
 set "probe=%program%"
 call :HasWildcard
 if defined wildcard goto NoProgram
-for %%a in ("%program%") do set "program=%%~fa"
+for /f "eol=| delims=" %%a in ("%program%") do set "program=%%~fa"
 set "attributes="
-for %%a in ("%program%") do set "attributes=%%~aa"
+for /f "eol=| delims=" %%a in ("%program%") do set "attributes=%%~aa"
 if not defined attributes goto NoProgram
 if /i "%attributes:~0,1%"=="d" goto ProgramIsFolder
 
@@ -210,7 +218,7 @@ set "folder=%ProgramFiles%\kavo\%name%"
 set "probe=%folder%"
 call :HasWildcard
 if defined wildcard goto BadFolder
-for %%a in ("%folder%") do set "folder=%%~fa"
+for /f "eol=| delims=" %%a in ("%folder%") do set "folder=%%~fa"
 if "%folder:~-1%"=="\" set "folder=%folder:~0,-1%"
 rem kavo does not serve from the Windows folder or the system folder.
 if /i "%folder%"=="%SystemRoot%" goto SystemFolder
@@ -218,16 +226,6 @@ if /i "%folder%"=="%SystemRoot%\System32" goto SystemFolder
 rem One kavo.ini serves one service: another service's settings are never overwritten.
 if exist "%folder%\kavo.ini" goto IniExists
 if not exist "%source%%kavo%" goto NoKavo
-
-setlocal EnableDelayedExpansion
-sc query "!name!" > nul 2>&1
-endlocal & set "queried=%errorlevel%"
-if "%queried%"=="0" goto Registered
-rem A name that is another service's display name is refused by sc create.
-setlocal EnableDelayedExpansion
-sc getkeyname "!name!" > nul 2>&1
-endlocal & set "queried=%errorlevel%"
-if "%queried%"=="0" goto DisplayName
 
 rem Every value as kavo.ini will hold it, checked and written to a copy first.
 set "e=%program%"
@@ -248,6 +246,16 @@ set "e=%stoptimeout%"
 call :CheckValue 停止の猶予 STOP-TIMEOUT stoptimeout
 :ValuesChecked
 if defined refused goto Finish
+
+setlocal EnableDelayedExpansion
+sc query "!name!" > nul 2>&1
+endlocal & set "queried=%errorlevel%"
+if "%queried%"=="0" goto Registered
+rem A name that is another service's display name is refused by sc create.
+setlocal EnableDelayedExpansion
+sc getkeyname "!name!" > nul 2>&1
+endlocal & set "queried=%errorlevel%"
+if "%queried%"=="0" goto DisplayName
 
 rem Everything is checked: from here on each step is undone when a later one fails.
 set "made.folders="
@@ -313,6 +321,9 @@ set "polls=0"
 call :QueryService
 if "%state%"=="4" goto Running
 if "%state%"=="1" goto NotRunning
+rem No state at all: sc could not say (Wine's sc prints nothing after a name
+rem outside ASCII). Waiting longer would not help.
+if not defined state goto NotRunning
 set /a "polls+=1"
 if %polls% geq 60 goto NotRunning
 ping -n 2 127.0.0.1 > nul
@@ -556,14 +567,15 @@ set "value=%e%"
 set "lineFile=%work%\measure.txt"
 if exist "%lineFile%" del /f /q "%lineFile%"
 call :AppendProfileLine v plain
+rem set /p, since Wine's for /f reads a file's bytes in no code page.
 set "back="
-for /f "usebackq delims=" %%l in ("%lineFile%") do set "back=%%l"
+set /p "back=" < "%lineFile%"
 set "e="
 if defined back set "e=%back:"=""%"
 call :Encode
 if not "%e%"=="v=%value%" goto NotAnsi
 set "bytes=0"
-for %%a in ("%lineFile%") do set /a "bytes=%%~za-4"
+for /f "eol=| delims=" %%a in ("%lineFile%") do set /a "bytes=%%~za-4"
 if %bytes% gtr 259 goto TooLong
 set "e=%value%"
 set "lineFile=%ini%"
@@ -611,16 +623,22 @@ set "first=%e:~0,1%"
 if "%first%"=="|" set "first=|%e:~1,1%"
 set "last=%e:~-1%"
 if "%e:~-2,1%"=="|" set "last=|%last%"
-for %%w in (space tab vtab feed sub wide) do call :IsWhiteSpace %%w
+if "%first%"=="%space%" set "wrap=1"
+if "%first%"=="%tab%" set "wrap=1"
+if "%first%"=="%vtab%" set "wrap=1"
+if "%first%"=="%feed%" set "wrap=1"
+if "%first%"=="%wide%" set "wrap=1"
+if "%last%"=="%space%" set "wrap=1"
+if "%last%"=="%tab%" set "wrap=1"
+if "%last%"=="%vtab%" set "wrap=1"
+if "%last%"=="%feed%" set "wrap=1"
+if "%last%"=="%wide%" set "wrap=1"
+if not defined sub goto SubChecked
+if "%first%"=="%sub%" set "wrap=1"
+if "%last%"=="%sub%" set "wrap=1"
+:SubChecked
 if "%first%"=="|q" if "%last%"=="|q" if not "%e%"=="|q" set "wrap=1"
 if "%first%"=="'" if "%last%"=="'" if not "%e%"=="'" set "wrap=1"
-exit /b
-
-:IsWhiteSpace
-call set "white=%%%1%%"
-if not defined white exit /b
-if "%first%"=="%white%" set "wrap=1"
-if "%last%"=="%white%" set "wrap=1"
 exit /b
 
 rem Sets state, win32 and specific from sc query.
@@ -661,7 +679,7 @@ set "path.part=%folder%"
 :ClimbMissingFolders
 if exist "%path.part%\" exit /b
 set "top=%path.part%"
-for %%a in ("%path.part%\..") do set "parent=%%~fa"
+for /f "eol=| delims=" %%a in ("%path.part%\..") do set "parent=%%~fa"
 if "%parent:~-1%"=="\" set "parent=%parent:~0,-1%"
 if /i "%parent%"=="%path.part%" exit /b
 set "path.part=%parent%"
@@ -674,7 +692,7 @@ set "path.part=%folder%"
 :RemoveNextFolder
 rd "%path.part%" > nul 2>&1
 if /i "%path.part%"=="%top%" exit /b
-for %%a in ("%path.part%\..") do set "parent=%%~fa"
+for /f "eol=| delims=" %%a in ("%path.part%\..") do set "parent=%%~fa"
 if "%parent:~-1%"=="\" set "parent=%parent:~0,-1%"
 if /i "%parent%"=="%path.part%" exit /b
 set "path.part=%parent%"

@@ -24,14 +24,17 @@ rem A value is expanded with % only where it holds no quotation mark: no
 rem character of it then stands outside quotes, where cmd would take & | < >
 rem as commands. It is handed to a command with delayed expansion (!name!).
 
-rem reg and sc write in the console's code page: make it the ANSI one, as
-rem install.cmd does, so that a name reads the same in both.
-for /f "tokens=2 delims=:." %%c in ('chcp') do set /a "console=%%c" > nul 2>&1
-for /f "tokens=3" %%c in ('reg query "HKLM\SYSTEM\CurrentControlSet\Control\Nls\CodePage" /v ACP 2^>nul') do set "ansi=%%c"
-if defined ansi chcp %ansi% > nul 2>&1
-
 for /l %%i in (1,1,20) do if not defined work call :MakeWorkFolder
 if not defined work goto NoWorkFolder
+
+rem The console's code page made the ANSI one, as install.cmd does, so that a
+rem name reads the same in both. Both are read from files: a for /f over a
+rem command starts another cmd, which is slow.
+chcp > "%work%\chcp.txt"
+for /f "usebackq tokens=2 delims=:." %%c in ("%work%\chcp.txt") do set /a "console=%%c" > nul 2>&1
+reg query "HKLM\SYSTEM\CurrentControlSet\Control\Nls\CodePage" /v ACP > "%work%\acp.txt" 2> nul
+for /f "usebackq tokens=3" %%c in ("%work%\acp.txt") do set "ansi=%%c"
+if defined ansi chcp %ansi% > nul 2>&1
 
 rem -- Arguments: %~1, as :Encode leaves it, into arg1. --
 rem Windows' cmd keeps every quotation mark inside %~1: expanded on a command
