@@ -70,23 +70,25 @@ reg query "HKLM\SYSTEM\CurrentControlSet\Control\Nls\CodePage" /v ACP > "%work%\
 for /f "usebackq tokens=3" %%c in ("%work%\acp.txt") do set "ansi=%%c"
 if defined ansi chcp %ansi% > nul 2>&1
 
-rem -- Arguments: %~1 to %~6, each as :Encode leaves it, into arg1 to arg6. --
-rem Windows' cmd keeps every quotation mark inside %~1: expanded on a command
-rem line, a " inside ends the quotes and what follows would run. The only line
-rem on which cmd runs nothing is a remark: with echo on, cmd writes it out with
-rem the argument in it, and the written lines are read back as data.
+rem -- Arguments 1 to 6, each as :Encode leaves it, into arg1 to arg6. --
+rem Windows' cmd keeps every quotation mark inside an argument: expanded on
+rem a command line, a " inside ends the quotes and what follows would run.
+rem The only line on which cmd runs nothing is a remark: with echo on, cmd
+rem writes it out with the argument in it, and the written lines are read
+rem back as data. The loop's variable stands for itself, so that an argument
+rem holding its name comes through unchanged.
 for %%n in (1 2 3 4 5 6) do set "arg%%n="
 set "captured="
 setlocal
-set "prompt="
-for %%a in (1) do (
+set "prompt=@"
+(
     echo on
-    for %%b in (1) do rem #1"%~1"#
-    for %%b in (2) do rem #2"%~2"#
-    for %%b in (3) do rem #3"%~3"#
-    for %%b in (4) do rem #4"%~4"#
-    for %%b in (5) do rem #5"%~5"#
-    for %%b in (6) do rem #6"%~6"#
+    for %%# in (%%#) do rem #1"%~1"#
+    for %%# in (%%#) do rem #2"%~2"#
+    for %%# in (%%#) do rem #3"%~3"#
+    for %%# in (%%#) do rem #4"%~4"#
+    for %%# in (%%#) do rem #5"%~5"#
+    for %%# in (%%#) do rem #6"%~6"#
     @echo off
 ) > "%work%\arguments.txt"
 endlocal
@@ -97,7 +99,7 @@ for /f "usebackq delims=" %%l in ("%work%\arguments.txt") do (
 if "%captured%"=="123456" goto ArgumentsRead
 if defined captured goto Unreadable
 rem A cmd that writes nothing there (Wine's): where it also drops every
-rem quotation mark inside %~1, the arguments can be read straight.
+rem quotation mark inside an argument, the arguments can be read straight.
 call :DropsInnerQuotes "a""b"
 if not defined dropping goto Unreadable
 set "e=%~1"
@@ -497,7 +499,7 @@ rem with a space at the end. Adds N to captured, or makes captured wrong.
 :TakeArgumentLine
 set "e=%line:"=""%"
 call :Encode
-rem Up to the first #, which is ours: the prompt is empty and "rem " holds none.
+rem Up to the first #, which is ours: neither the prompt (@) nor "rem " holds one.
 set "e=%e:*#=%"
 :TrimArgumentLine
 if not defined e goto BadArgumentLine

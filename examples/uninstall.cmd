@@ -36,18 +36,20 @@ reg query "HKLM\SYSTEM\CurrentControlSet\Control\Nls\CodePage" /v ACP > "%work%\
 for /f "usebackq tokens=3" %%c in ("%work%\acp.txt") do set "ansi=%%c"
 if defined ansi chcp %ansi% > nul 2>&1
 
-rem -- Arguments: %~1, as :Encode leaves it, into arg1. --
-rem Windows' cmd keeps every quotation mark inside %~1: expanded on a command
-rem line, a " inside ends the quotes and what follows would run. The only line
-rem on which cmd runs nothing is a remark: with echo on, cmd writes it out with
-rem the argument in it, and the written line is read back as data.
+rem -- Argument 1, as :Encode leaves it, into arg1. --
+rem Windows' cmd keeps every quotation mark inside an argument: expanded on
+rem a command line, a " inside ends the quotes and what follows would run.
+rem The only line on which cmd runs nothing is a remark: with echo on, cmd
+rem writes it out with the argument in it, and the written line is read
+rem back as data. The loop's variable stands for itself, so that an argument
+rem holding its name comes through unchanged.
 set "arg1="
 set "captured="
 setlocal
-set "prompt="
-for %%a in (1) do (
+set "prompt=@"
+(
     echo on
-    for %%b in (1) do rem #1"%~1"#
+    for %%# in (%%#) do rem #1"%~1"#
     @echo off
 ) > "%work%\arguments.txt"
 endlocal
@@ -58,7 +60,7 @@ for /f "usebackq delims=" %%l in ("%work%\arguments.txt") do (
 if "%captured%"=="1" goto ArgumentsRead
 if defined captured goto Unreadable
 rem A cmd that writes nothing there (Wine's): where it also drops every
-rem quotation mark inside %~1, the argument can be read straight.
+rem quotation mark inside an argument, the argument can be read straight.
 call :DropsInnerQuotes "a""b"
 if not defined dropping goto Unreadable
 set "e=%~1"
@@ -184,7 +186,7 @@ rem with a space at the end. Adds N to captured, or makes captured wrong.
 :TakeArgumentLine
 set "e=%line:"=""%"
 call :Encode
-rem Up to the first #, which is ours: the prompt is empty and "rem " holds none.
+rem Up to the first #, which is ours: neither the prompt (@) nor "rem " holds one.
 set "e=%e:*#=%"
 :TrimArgumentLine
 if not defined e goto BadArgumentLine

@@ -4,9 +4,10 @@
 // failure, and starts it; uninstall.cmd stops a kavo service and removes it.
 //
 // Wine's cmd drops every quotation mark inside %~1, so a quote inside an
-// argument never reaches the scripts through it. To give a script what
-// Windows' %~1 to %~6 give, the test runs a copy of it whose block of argument
-// reads takes the values from the environment instead (WindowsArguments).
+// argument never reaches the scripts through it; and it does not echo the
+// remarks through which the scripts read their arguments on Windows. To give
+// a script what Windows' %~1 to %~6 give, the test runs a copy of it that
+// reads the echoed remarks from a file the test writes (kWindowsArguments).
 #include <gtest/gtest.h>
 #include <stdio.h>
 
@@ -42,33 +43,36 @@ std::string Quoted(const std::string& text)
     return "\"" + text + "\"";
 }
 
-// A copy of the script (in code page 932, as built) whose argument block reads
-// KAVO_TEST_ARG1... instead of %~1...: values as Windows' cmd hands them over.
-std::string WindowsArgumentsScript(const std::string& script, const std::vector<std::string>& arguments)
+// A copy of the script (in code page 932, as built) that takes the lines its
+// argument block has cmd echo from a file (KAVO_TEST_ECHO) instead: Wine's
+// cmd echoes nothing there. The script then reads them as on Windows.
+std::string WindowsArgumentsScript(const std::string& script)
 {
-    const std::string start = "rem -- Arguments:";
-    const std::string end = "rem -- End of the arguments. --\r\n";
+    const std::string start = "(\r\n    echo on\r\n";
+    const std::string end = ") > \"%work%\\arguments.txt\"\r\n";
     size_t from = script.find(start);
-    size_t to = script.find(end);
+    size_t to = script.find(end, from == std::string::npos ? 0 : from);
     if (from == std::string::npos || to == std::string::npos)
         return "";
-    // Each with every quotation mark doubled, as the block leaves it; an empty
-    // one is no variable at all.
-    std::string reads;
-    for (size_t i = 1; i <= arguments.size(); ++i) {
-        std::string n = std::to_string(i);
-        if (arguments[i - 1].empty())
-            reads += "set \"arg" + n + "=\"\r\n";
-        else
-            reads += "set \"e=%KAVO_TEST_ARG" + n + ":\"=\"\"%\"\r\ncall :Encode\r\nset \"arg" + n + "=%e%\"\r\n";
-    }
-    return script.substr(0, from) + reads + script.substr(to + end.size());
+    return script.substr(0, from) + "copy /b \"%KAVO_TEST_ECHO%\" \"%work%\\arguments.txt\" > nul\r\n" +
+           script.substr(to + end.size());
+}
+
+// What Windows' cmd echoes for the block's remarks, with the prompt @: after
+// an empty line, the remark with the argument as %~N gives it, and a space.
+std::string EchoedArguments(const std::vector<std::string>& arguments, size_t count)
+{
+    std::string echoed;
+    for (size_t i = 0; i < count; ++i)
+        echoed += "\r\n@rem #" + std::to_string(i + 1) + "\"" + (i < arguments.size() ? arguments[i] : "") +
+                  "\"# \r\n";
+    return echoed;
 }
 
 // How the arguments reach the script.
 enum Route {
     kTyped,              // typed after the script's name, through Wine's cmd
-    kWindowsArguments,   // as Windows' %~1... gives them, through the copy
+    kWindowsArguments,   // as Windows' %~1... gives them, echoed as Windows' cmd does
 };
 
 struct ScriptRun {
@@ -82,29 +86,25 @@ DWORD RunScriptAt(Where where, const ScriptRun& run, const std::string& release,
                   std::string* output)
 {
     std::string line;
-    std::vector<std::string> set;
     if (run.route == kTyped) {
         line = Quoted(release + "\\" + run.script);
         for (const std::string& argument : run.arguments)
             line += " " + argument;
     } else {
         std::string copy = release + "\\windows-arguments-" + run.script;
-        std::string text = WindowsArgumentsScript(ReadFileBytes(release + "\\" + run.script), run.arguments);
-        if (text.empty() || !WriteFileBytes(copy, text)) {
+        std::string echoed = dir + "\\echoed.txt";
+        std::string text = WindowsArgumentsScript(ReadFileBytes(release + "\\" + run.script));
+        size_t count = std::string(run.script) == "install.cmd" ? 6 : 1;
+        if (text.empty() || !WriteFileBytes(copy, text) ||
+            !WriteFileBytes(echoed, EchoedArguments(run.arguments, count))) {
             ADD_FAILURE_AT(where.file, where.line) << "no argument block to replace in " << run.script;
             return STILL_ACTIVE;
         }
         line = Quoted(copy);
-        for (size_t i = 0; i < run.arguments.size(); ++i) {
-            if (run.arguments[i].empty())
-                continue;
-            set.push_back("KAVO_TEST_ARG" + std::to_string(i + 1));
-            SetEnvironmentVariableA(set.back().c_str(), run.arguments[i].c_str());
-        }
+        SetEnvironmentVariableA("KAVO_TEST_ECHO", echoed.c_str());
     }
     DWORD code = RunUnderCmdAt(where, line, dir, output);
-    for (const std::string& name : set)
-        SetEnvironmentVariableA(name.c_str(), NULL);
+    SetEnvironmentVariableA("KAVO_TEST_ECHO", NULL);
     return code;
 }
 #define RunScript(...) RunScriptAt(HERE, __VA_ARGS__)
@@ -391,6 +391,12 @@ TEST(ExampleScripts, InstallRunAndRemoveServices)
     ASSERT_TRUE(CopyFileTo(HostedChildPath(), program));
     std::string logDir = dir + "\\" HYO;
     ASSERT_TRUE(CreateDirectoryA(logDir.c_str(), NULL));
+    // Wine's for /f reads a file's bytes in no code page, so the values handed
+    // over as Windows would are ASCII.
+    std::string asciiDir = dir + "\\R&D (x86)";
+    std::string asciiProgram = asciiDir + "\\app.exe";
+    ASSERT_TRUE(CreateDirectoryA(asciiDir.c_str(), NULL));
+    ASSERT_TRUE(CopyFileTo(HostedChildPath(), asciiProgram));
 
     // Paths and options in Japanese and with spaces, typed on cmd's command
     // line: the first test of any release. (The names of services started here
@@ -422,11 +428,11 @@ TEST(ExampleScripts, InstallRunAndRemoveServices)
     InstallRunAndRemove(
         Install{"the README's options",
                 {"install.cmd", kWindowsArguments,
-                 {spaced, "R&D (x86) " HYO "\\app.exe", "-config \"\"" + readmeLog + "\"\"", "", "", "45"}},
+                 {spaced, "R&D (x86)\\app.exe", "-config \"\"" + readmeLog + "\"\"", "", "", "45"}},
                 spaced, defaultFolder,
-                "[kavo]\r\nexe=" + program + "\r\noption=-config \"" + readmeLog + "\"\r\nname=\"" + spaced +
+                "[kavo]\r\nexe=" + asciiProgram + "\r\noption=-config \"" + readmeLog + "\"\r\nname=\"" + spaced +
                     "\"\r\nend=0\r\nstoptimeout=45\r\n",
-                readmeLog, Quoted(program) + " -config \"" + readmeLog + "\"", programDir,
+                readmeLog, Quoted(asciiProgram) + " -config \"" + readmeLog + "\"", asciiDir,
                 "close WM_CLOSE main1 unowned visible"},
         release, dir);
     DeleteFileA((defaultFolder + "\\kavo.exe").c_str());
@@ -442,15 +448,15 @@ TEST(ExampleScripts, InstallRunAndRemoveServices)
     // start with a tab and hold what cmd would run, a name wholly in single
     // quotes. Both are written in one more pair of quotes.
     std::string quotedName = "'kavo scripts q'";
-    std::string tabbedLog = logDir + "\\tabbed.log";
+    std::string tabbedLog = dir + "\\tabbed.log";
     std::string options = "\t" + tabbedLog + " -x \"a&type nul>pwn1.txt&rem \"";
     folder = dir + "\\service q";
     InstallRunAndRemove(Install{"options and a name that need quotes",
                                 {"install.cmd", kWindowsArguments,
-                                 {quotedName, program, "\t" + tabbedLog + " -x \"\"a&type nul>pwn1.txt&rem \"\"", "1",
-                                  folder}},
-                                quotedName, folder, KavoIni(program, Quoted(options), Quoted(quotedName), "1"),
-                                tabbedLog, Quoted(program) + " " + options, programDir,
+                                 {quotedName, asciiProgram, "\t" + tabbedLog + " -x \"\"a&type nul>pwn1.txt&rem \"\"",
+                                  "1", folder}},
+                                quotedName, folder, KavoIni(asciiProgram, Quoted(options), Quoted(quotedName), "1"),
+                                tabbedLog, Quoted(asciiProgram) + " " + options, asciiDir,
                                 "close SC_CLOSE main1 unowned visible"},
                         release, dir);
 }
