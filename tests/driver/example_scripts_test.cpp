@@ -271,6 +271,21 @@ TEST(ExampleScripts, RefuseWhatCannotBeServedAndRunNothing)
     EXPECT_TRUE(checked || undone) << output;
     EXPECT_FALSE(FileExists(folder)) << output;
     EXPECT_FALSE(ReadServiceRegistration("kavo scripts shown").found) << output;
+
+    // A start that fails (the release's kavo.exe is no program): the service,
+    // kavo.exe, kavo.ini and the two folders made for them go again.
+    std::string broken = dir + "\\broken release";
+    ASSERT_TRUE(CreateDirectoryA(broken.c_str(), NULL));
+    ASSERT_TRUE(CopyFileTo(release + "\\install.cmd", broken + "\\install.cmd"));
+    ASSERT_TRUE(WriteFileBytes(broken + "\\kavo.exe", "not a program\r\n"));
+    ServiceGuard failing("kavo scripts failing");
+    code = RunScript({"install.cmd", kTyped, {Quoted(failing.name), q, "\"\"", "0", Quoted(folder + "\\deeper")}},
+                     broken, dir, &output);
+    EXPECT_EQ(1u, code) << output;
+    EXPECT_NE(std::string::npos, output.find("failed step: sc start")) << output;
+    EXPECT_NE(std::string::npos, output.find("nothing was left behind")) << output;
+    EXPECT_FALSE(FileExists(folder)) << output;
+    EXPECT_FALSE(ReadServiceRegistration(failing.name).found) << output;
     EXPECT_EQ("", WorkFoldersLeft());
 }
 
