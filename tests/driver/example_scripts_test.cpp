@@ -109,16 +109,18 @@ DWORD RunScriptAt(Where where, const ScriptRun& run, const std::string& release,
 }
 #define RunScript(...) RunScriptAt(HERE, __VA_ARGS__)
 
-// Files left by a command that ran from an argument: pwn*.txt in dir.
-std::string MarkersIn(const std::string& dir)
+// Files left by a command that ran from an argument: pwn*.txt in dir, taken
+// away so that the next run starts clean.
+std::string TakeMarkers(const std::string& dir)
 {
     std::string found;
     WIN32_FIND_DATAA data;
     HANDLE search = FindFirstFileA((dir + "\\pwn*").c_str(), &data);
     if (search != INVALID_HANDLE_VALUE) {
-        do
+        do {
             found += std::string(data.cFileName) + " ";
-        while (FindNextFileA(search, &data));
+            DeleteFileA((dir + "\\" + data.cFileName).c_str());
+        } while (FindNextFileA(search, &data));
         FindClose(search);
     }
     return found;
@@ -219,8 +221,9 @@ TEST(ExampleScripts, RefuseWhatCannotBeServedAndRunNothing)
          "not in the Windows or the system folder"},
         {{"install.cmd", kTyped, {Quoted(fresh.name), q, "\"\"", "0", Quoted(withIni)}}, "kavo.ini exists already"},
         {{"install.cmd", kTyped, {Quoted(fresh.name), q, Quoted(over259), "0", f}}, "OPTIONS has at most 259 bytes"},
-        // Options with the README's quoting, and with a lone quote: checked in
-        // full (and nothing in them run) before the name is found registered.
+        // Options with the README's quoting, and with quotes that leave & and >
+        // outside them: checked in full (nothing in them run) before the name
+        // is found registered.
         {{"install.cmd", kTyped, {Quoted(other.name), q, "\"-x \"\"a&type nul>pwn3.txt&rem \"\"\""}},
          "is registered already"},
         {{"install.cmd", kWindowsArguments, {other.name, program, "-x \"\"a&type nul>pwn4.txt&rem \"\""}},
@@ -252,7 +255,7 @@ TEST(ExampleScripts, RefuseWhatCannotBeServedAndRunNothing)
         DWORD code = RunScript(c.run, release, dir, &output);
         EXPECT_EQ(1u, code) << output;
         EXPECT_NE(std::string::npos, output.find(c.says)) << output;
-        EXPECT_EQ("", MarkersIn(dir)) << output;
+        EXPECT_EQ("", TakeMarkers(dir)) << output;
         EXPECT_FALSE(FileExists(folder)) << output;
         EXPECT_FALSE(ReadServiceRegistration(fresh.name).found) << output;
     }
@@ -340,7 +343,7 @@ void InstallRunAndRemoveAt(Where where, const Install& install, const std::strin
                                                         : "installed and running"))
         << output;
     EXPECT_EQ(install.ini, ReadFileBytes(install.folder + "\\kavo.ini"));
-    EXPECT_EQ("", MarkersIn(dir)) << output;
+    EXPECT_EQ("", TakeMarkers(dir)) << output;
 
     ServiceRegistration registration = ReadServiceRegistration(install.name);
     ASSERT_TRUE(registration.found) << output;
