@@ -5,41 +5,227 @@ rem
 rem   uninstall.cmd サービス名
 rem   uninstall.cmd NAME
 rem
-rem 管理者として実行してください。kavo.exe と kavo.ini はフォルダーに残ります。
-rem Run it as an administrator. kavo.exe and kavo.ini stay in their folder.
+rem 管理者として実行してください。削除するのは kavo のサービス（登録されたパスが
+rem kavo.exe か kavo64.exe）だけです。ほかのサービスは、動かしているファイルを
+rem 表示して断ります。kavo.exe と kavo.ini はフォルダーに残ります。
+rem Run it as an administrator. Only a kavo service (one whose registered path
+rem is a kavo.exe or a kavo64.exe) is removed; any other is refused, naming the
+rem file it runs. kavo.exe and kavo.ini stay in their folder.
 rem
 rem 終了コード / exit code: 0 削除した / removed, 1 失敗 / failed
 
-setlocal DisableDelayedExpansion
-set "name=%~1"
+setlocal EnableExtensions DisableDelayedExpansion
+set "result=1"
+set "work="
+set "console="
+set "ansi="
+
+rem A value is expanded with % only where it holds no quotation mark: no
+rem character of it then stands outside quotes, where cmd would take & | < >
+rem as commands. It is handed to a command with delayed expansion (!name!).
+
+for /l %%i in (1,1,20) do if not defined work call :MakeWorkFolder
+if not defined work goto NoWorkFolder
+
+rem The console's code page made the ANSI one, as install.cmd does, so that a
+rem name reads the same in both. Both are read from files: a for /f over a
+rem command starts another cmd, which is slow.
+chcp > "%work%\chcp.txt"
+for /f "usebackq tokens=2 delims=:." %%c in ("%work%\chcp.txt") do set /a "console=%%c" > nul 2>&1
+reg query "HKLM\SYSTEM\CurrentControlSet\Control\Nls\CodePage" /v ACP > "%work%\acp.txt" 2> nul
+for /f "usebackq tokens=3" %%c in ("%work%\acp.txt") do set "ansi=%%c"
+if defined ansi chcp %ansi% > nul 2>&1
+
+rem -- Argument 1, as :Encode leaves it, into arg1. --
+rem Windows' cmd keeps every quotation mark inside an argument: expanded on
+rem a command line, a " inside ends the quotes and what follows would run.
+rem The only line on which cmd runs nothing is a remark: with echo on, cmd
+rem writes it out with the argument in it, and the written line is read
+rem back as data. The loop's variable stands for itself, so that an argument
+rem holding its name comes through unchanged.
+set "arg1="
+set "captured="
+setlocal
+set "prompt=@"
+(
+    echo on
+    for %%# in (%%#) do rem #1"%~1"#
+    @echo off
+) > "%work%\arguments.txt"
+endlocal
+for /f "usebackq delims=" %%l in ("%work%\arguments.txt") do (
+    set "line=%%l"
+    call :TakeArgumentLine
+)
+if "%captured%"=="1" goto ArgumentsRead
+if defined captured goto Unreadable
+rem A cmd that writes nothing there (Wine's): where it also drops every
+rem quotation mark inside an argument, the argument can be read straight.
+call :DropsInnerQuotes "a""b"
+if not defined dropping goto Unreadable
+set "e=%~1"
+call :Encode
+set "arg1=%e%"
+rem -- End of the arguments. --
+:ArgumentsRead
+
+if not defined arg1 goto Usage
+if not "%arg1:|q=%"=="%arg1%" goto BadName
+set "e=%arg1%"
+call :Decode
+set "name=%e%"
+if not "%name:\=%"=="%name%" goto BadName
+if not "%name:/=%"=="%name%" goto BadName
+
 setlocal EnableDelayedExpansion
-if "!name!"=="" (
-    echo 使い方 / usage: uninstall.cmd NAME
-    exit /b 1
-)
 sc query "!name!" > nul 2>&1
-if errorlevel 1 (
-    echo サービス !name! は登録されていません / service !name! is not installed
-    exit /b 1
-)
+endlocal & set "queried=%errorlevel%"
+if not "%queried%"=="0" goto NotInstalled
+
+rem The registered path, as the registry holds it (sc qc is missing on some
+rem systems, Wine's among them; reg query works everywhere).
+set "image="
+setlocal EnableDelayedExpansion
+reg query "HKLM\SYSTEM\CurrentControlSet\Services\!name!" /v ImagePath > "!work!\image.txt" 2> nul
+endlocal
+for /f "usebackq tokens=1,2,*" %%a in ("%work%\image.txt") do if /i "%%a"=="ImagePath" set "image=%%c"
+if not defined image goto NotKavo
+rem kavo's path is registered in quotes when it holds a space; nothing follows it.
+set "file=%image:"=%"
+if /i "%file%"=="kavo.exe" goto Kavo
+if /i "%file%"=="kavo64.exe" goto Kavo
+if /i "%file:~-9%"=="\kavo.exe" goto Kavo
+if /i "%file:~-11%"=="\kavo64.exe" goto Kavo
+goto NotKavo
+:Kavo
+
 rem A service that is not running answers the stop with an error: nothing to report.
+setlocal EnableDelayedExpansion
 sc stop "!name!" > nul 2>&1
-sc delete "!name!"
-if errorlevel 1 (
-    echo 失敗しました / failed
-    exit /b 1
-)
+sc delete "!name!" > "!work!\sc.txt" 2>&1
+endlocal & set "queried=%errorlevel%"
+if not "%queried%"=="0" goto DeleteFailed
 rem The registration goes once the service has stopped: wait for it a minute at
 rem most, a second at a time (ping is the one wait every cmd has).
-for /l %%i in (1,1,60) do (
-    sc query "!name!" > nul 2>&1
-    if errorlevel 1 goto removed
-    ping -n 2 127.0.0.1 > nul
-)
+set "polls=0"
+:WaitForRemoval
+setlocal EnableDelayedExpansion
+sc query "!name!" > nul 2>&1
+endlocal & set "queried=%errorlevel%"
+if not "%queried%"=="0" goto Removed
+set /a "polls+=1"
+if %polls% geq 60 goto NotStopped
+ping -n 2 127.0.0.1 > nul
+goto WaitForRemoval
+
+:Removed
+setlocal EnableDelayedExpansion
+echo サービス !name! を削除しました / service !name! removed
+endlocal
+set "result=0"
+goto Finish
+
+:Finish
+if defined work rd /s /q "%work%" > nul 2>&1
+if defined console if not "%console%"=="0" chcp %console% > nul 2>&1
+exit /b %result%
+
+rem ---- Messages that end the run ----
+
+:Usage
+echo 使い方 / usage: uninstall.cmd NAME
+goto Finish
+
+:NoWorkFolder
+echo 作業用のフォルダーを作れません / cannot make a working folder in TEMP
+goto Finish
+
+:Unreadable
+echo 引数を安全に読めません / the argument cannot be read safely
+goto Finish
+
+:BadName
+echo サービス名に \ / " は使えません / a service name cannot hold \ / or a quotation mark
+goto Finish
+
+:NotInstalled
+setlocal EnableDelayedExpansion
+echo サービス !name! は登録されていません / service !name! is not installed
+endlocal
+goto Finish
+
+:NotKavo
+setlocal EnableDelayedExpansion
+echo サービス !name! は kavo ではありません（!image!）。削除しません
+echo service !name! is not kavo's: it runs !image!; not removed
+endlocal
+goto Finish
+
+:DeleteFailed
+echo 失敗した手順 / failed step: sc delete
+type "%work%\sc.txt"
+goto Finish
+
+:NotStopped
+setlocal EnableDelayedExpansion
 echo サービス !name! は停止していません。プログラムが終わると削除されます
 echo service !name! has not stopped; it is removed when its program has ended
-exit /b 1
+endlocal
+goto Finish
 
-:removed
-echo サービス !name! を削除しました / service !name! removed
-exit /b 0
+rem ---- Subroutines ----
+
+:MakeWorkFolder
+set "try=%TEMP%\kavo-uninstall-%RANDOM%%RANDOM%"
+mkdir "%try%" > nul 2>&1
+if not errorlevel 1 set "work=%try%"
+exit /b
+
+rem One line of the arguments as cmd wrote it: #N"value"# after "rem ", maybe
+rem with a space at the end. Adds N to captured, or makes captured wrong.
+:TakeArgumentLine
+set "e=%line:"=""%"
+call :Encode
+rem Up to the first #, which is ours: neither the prompt (@) nor "rem " holds one.
+set "e=%e:*#=%"
+:TrimArgumentLine
+if not defined e goto BadArgumentLine
+if not "%e:~-1%"==" " goto ArgumentLineTrimmed
+set "e=%e:~0,-1%"
+goto TrimArgumentLine
+:ArgumentLineTrimmed
+set "digit=%e:~0,1%"
+if not "%e:~1,2%"=="|q" goto BadArgumentLine
+if not "%e:~-3%"=="|q#" goto BadArgumentLine
+set "captured=%captured%%digit%"
+set "e=%e:~3,-3%"
+set "arg%digit%=%e%"
+exit /b
+:BadArgumentLine
+set "captured=wrong"
+exit /b
+
+:DropsInnerQuotes
+set "dropping="
+if "%~1"=="ab" set "dropping=1"
+exit /b
+
+rem In e: a value with every quotation mark doubled. Out: the same value with
+rem no quotation mark, ! or ^ left, so that it can be expanded anywhere inside
+rem quotes; | stands only before a letter that says what stood there: |q a
+rem quotation mark, |x !, |c ^, |p |.
+:Encode
+if not defined e exit /b
+set "e=%e:|=|p%"
+set "e=%e:!=|x%"
+set "e=%e:^=|c%"
+set "e=%e:""=|q%"
+exit /b
+
+rem In e: a value as :Encode leaves it, with no |q. Out: the value itself.
+:Decode
+if not defined e exit /b
+set "e=%e:|x=!%"
+set "e=%e:|c=^%"
+set "e=%e:|p=|%"
+exit /b
