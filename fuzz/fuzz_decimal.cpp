@@ -1,6 +1,8 @@
-// The decimal conversion of the "end" value, on any text the INI file can hold.
+// The decimal conversions of the "end" and "stoptimeout" values, on any text
+// the INI file can hold.
 #include "fuzz_support.h"
 
+#include "settings/portable_stop_timeout.h"
 #include "settings/settings.h"
 #include "text/text.h"
 
@@ -35,6 +37,27 @@ static void CheckText(const std::string& text)
         FUZZ_CHECK(value == (int32_t)(uint32_t)strtoll(block.bytes, NULL, 10));
 }
 
+// The stop's bound: digits alone give their value within 1 and the limit,
+// anything else the default.
+static void CheckStopTimeout(const std::string& text)
+{
+    TextBlock block(text);
+    int seconds = ParseStopTimeout(block.bytes);
+    FUZZ_CHECK(seconds >= 1 && seconds <= STOP_TIMEOUT_LIMIT_SECONDS);
+    bool digitsOnly = !text.empty();
+    uint64_t value = 0;
+    for (size_t i = 0; digitsOnly && i < text.size(); ++i) {
+        digitsOnly = text[i] >= '0' && text[i] <= '9';
+        if (value <= STOP_TIMEOUT_LIMIT_SECONDS)
+            value = value * 10 + (uint64_t)(text[i] - '0');
+    }
+    if (!digitsOnly)
+        FUZZ_CHECK(seconds == STOP_TIMEOUT_DEFAULT_SECONDS);
+    else
+        FUZZ_CHECK(seconds == (value < 1 ? 1 : value > STOP_TIMEOUT_LIMIT_SECONDS ? STOP_TIMEOUT_LIMIT_SECONDS
+                                                                                   : (int)value));
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     InputReader input{data, size};
@@ -43,6 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string text = input.Text();
 
     CheckText(text);
+    CheckStopTimeout(text);
     // The profile read gives at most 259 bytes.
     if (text.size() >= TEXT_SIZE)
         CheckText(text.substr(0, TEXT_SIZE - 1));

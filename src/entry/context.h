@@ -30,11 +30,14 @@ struct ProgramContextRecord {
     volatile LONG ChildProcessId;   // process the close protocol addresses
     HANDLE InstanceMutex;
     SERVICE_STATUS_HANDLE StatusHandle;
-    // Service mode: the handler's stop and the main function's end each take
-    // the stop once (set under StatusLock); after that the other thread neither
-    // reports nor launches.
+    // Service mode: the stop is taken once (under StatusLock), by the control
+    // handler on a stop request or by the main function when the program has
+    // ended by itself or the service stops; after that the handler reports
+    // nothing and the main function neither launches nor reports RUNNING.
     volatile LONG Stopping;
     CRITICAL_SECTION StatusLock;
+    HANDLE StopEvent;                // set by the handler when it takes a stop request
+    volatile DWORD StopRequestedAt;  // tick count of that request: the bound counts from it
     ServiceConfig Config;
 };
 

@@ -2,8 +2,13 @@
 
 #include "entry/context.h"
 #include "host/portable_launch.h"
+#include "settings/portable_stop_timeout.h"
 
-int LaunchChild(const char* programPath, const char* options, PROCESS_INFORMATION* child)
+// The exit code of a program ended by force: not 0, since it did not end by itself.
+static const UINT kForcedEndExitCode = 1;
+
+static int StartChild(const char* programPath, const char* options, DWORD creationFlags,
+                      PROCESS_INFORMATION* child)
 {
     STARTUPINFOA startup;
     GetStartupInfoA(&startup);
@@ -14,10 +19,75 @@ int LaunchChild(const char* programPath, const char* options, PROCESS_INFORMATIO
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return 0;
     }
-    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, CREATE_DEFAULT_ERROR_MODE, NULL, workingDirectory,
-                        &startup, child))
+    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, creationFlags, NULL, workingDirectory, &startup,
+                        child))
         return 0;
     return 1;
+}
+
+int LaunchChild(const char* programPath, const char* options, PROCESS_INFORMATION* child)
+{
+    return StartChild(programPath, options, CREATE_DEFAULT_ERROR_MODE, child);
+}
+
+int LaunchSuspendedChild(const char* programPath, const char* options, PROCESS_INFORMATION* child)
+{
+    return StartChild(programPath, options, CREATE_DEFAULT_ERROR_MODE | CREATE_SUSPENDED, child);
+}
+
+// The job functions, looked up rather than imported: Windows NT 4 has none,
+// and kavo.exe must still load there.
+static struct {
+    HANDLE(WINAPI* CreateJobObjectA)(LPSECURITY_ATTRIBUTES, LPCSTR);
+    BOOL(WINAPI* AssignProcessToJobObject)(HANDLE, HANDLE);
+    BOOL(WINAPI* SetInformationJobObject)(HANDLE, JOBOBJECTINFOCLASS, LPVOID, DWORD);
+    BOOL(WINAPI* TerminateJobObject)(HANDLE, UINT);
+} JobFunctions;
+
+// GetProcAddress's answer as the function type of the destination.
+template <typename Function>
+static void LoadProc(Function* destination, HMODULE module, const char* name)
+{
+    *destination = module ? (Function)(void*)GetProcAddress(module, name) : NULL;
+}
+
+static int LoadJobFunctions()
+{
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    LoadProc(&JobFunctions.CreateJobObjectA, kernel, "CreateJobObjectA");
+    LoadProc(&JobFunctions.AssignProcessToJobObject, kernel, "AssignProcessToJobObject");
+    LoadProc(&JobFunctions.SetInformationJobObject, kernel, "SetInformationJobObject");
+    LoadProc(&JobFunctions.TerminateJobObject, kernel, "TerminateJobObject");
+    return JobFunctions.CreateJobObjectA && JobFunctions.AssignProcessToJobObject &&
+           JobFunctions.SetInformationJobObject && JobFunctions.TerminateJobObject;
+}
+
+HANDLE PutInNewJob(HANDLE process)
+{
+    if (!LoadJobFunctions())
+        return NULL;
+    HANDLE job = JobFunctions.CreateJobObjectA(NULL, NULL);
+    if (!job)
+        return NULL;
+    // A program that starts a process outside any job on purpose
+    // (CREATE_BREAKAWAY_FROM_JOB) may still do so, as it may on a desktop. No
+    // JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE: a process that the program leaves
+    // behind when it ends by itself goes on, as it would without the job.
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
+    ZeroMemory(&limits, sizeof limits);
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
+    JobFunctions.SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    if (!JobFunctions.AssignProcessToJobObject(job, process)) {
+        CloseHandle(job);
+        return NULL;
+    }
+    return job;
+}
+
+void EndChildByForce(HANDLE process, HANDLE job)
+{
+    if (!job || !JobFunctions.TerminateJobObject(job, kForcedEndExitCode))
+        TerminateProcess(process, kForcedEndExitCode);
 }
 
 int WaitForChild(HANDLE process, DWORD timeoutMs)
@@ -25,24 +95,50 @@ int WaitForChild(HANDLE process, DWORD timeoutMs)
     return WaitForSingleObject(process, timeoutMs) != WAIT_TIMEOUT;
 }
 
+struct CloseRequest {
+    ExitMethod exitMethod;
+    int bounded;       // 0: each window is waited for however long it takes
+    DWORD startTick;   // the bound's start and length, when bounded
+    DWORD boundMs;
+};
+
 // Owned windows (dialog boxes and the like) are left to their owners; windows
 // of every other process, the child's own children included, are never addressed.
-static BOOL CALLBACK CloseChildWindowsProc(HWND window, LPARAM exitMethod)
+static BOOL CALLBACK CloseChildWindowsProc(HWND window, LPARAM parameter)
 {
+    const CloseRequest* request = (const CloseRequest*)parameter;
     if (GetWindow(window, GW_OWNER))
         return TRUE;
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    if (processId == (DWORD)ProgramContext.ChildProcessId) {
-        if ((ExitMethod)exitMethod == 1)
-            SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-        else
-            SendMessageA(window, WM_CLOSE, 0, 0);
+    if (processId != (DWORD)ProgramContext.ChildProcessId)
+        return TRUE;
+    UINT message = WM_CLOSE;
+    WPARAM wParam = 0;
+    if (request->exitMethod == 1) {
+        message = WM_SYSCOMMAND;
+        wParam = SC_CLOSE;
     }
+    if (!request->bounded) {
+        SendMessageA(window, message, wParam, 0);
+        return TRUE;
+    }
+    DWORD left = MillisecondsLeft(request->startTick, GetTickCount(), request->boundMs);
+    if (left == 0)
+        return FALSE;
+    DWORD_PTR result;
+    SendMessageTimeoutA(window, message, wParam, 0, SMTO_NORMAL, left, &result);
     return TRUE;
 }
 
 void CloseChildWindows(ExitMethod exitMethod)
 {
-    EnumWindows(CloseChildWindowsProc, (LPARAM)exitMethod);
+    CloseRequest request = {exitMethod, 0, 0, 0};
+    EnumWindows(CloseChildWindowsProc, (LPARAM)&request);
+}
+
+void CloseChildWindowsWithin(ExitMethod exitMethod, DWORD startTick, DWORD boundMs)
+{
+    CloseRequest request = {exitMethod, 1, startTick, boundMs};
+    EnumWindows(CloseChildWindowsProc, (LPARAM)&request);
 }

@@ -4,6 +4,7 @@
 #include "host/launch.h"
 #include "host/portable_launch.h"
 #include "host/write_access.h"
+#include "settings/portable_stop_timeout.h"
 
 // How long the service control manager should allow between two reports of a
 // pending state before it thinks the service hung.
@@ -25,7 +26,11 @@ static void ReportServiceStatus(DWORD state, DWORD exitCode, DWORD serviceSpecif
     status.dwWin32ExitCode = exitCode;
     status.dwServiceSpecificExitCode = serviceSpecificExitCode;
     status.dwCheckPoint = checkPoint;
-    status.dwWaitHint = kWaitHintMs;
+    // A stop request's first report may be followed by the next only once the
+    // close messages have been handled, which may take the whole bound.
+    status.dwWaitHint = state == SERVICE_STOP_PENDING && checkPoint == 1
+                            ? (DWORD)ProgramContext.Config.stopTimeout * 1000 + kWaitHintMs
+                            : kWaitHintMs;
     SetServiceStatus(ProgramContext.StatusHandle, &status);
 }
 
@@ -69,30 +74,111 @@ static int StopTaken()
     return InterlockedCompareExchange(&ProgramContext.Stopping, 0, 0) != 0;
 }
 
+// How often a stopping service says it is still at work: well within kWaitHintMs.
+static const DWORD kStopReportIntervalMs = 1000;
+
+// The service's own exit code for a requested stop whose program had to be
+// ended by force, shown beside a Win32 exit code of 0 (a requested stop is no
+// failure, so no recovery action follows): its system text says that a request
+// was not answered in time.
+static const DWORD kForcedEndServiceExitCode = ERROR_SERVICE_REQUEST_TIMEOUT;
+
+// Stop and shutdown alike: the handler records the request, says the service
+// is stopping, and returns at once. The main function does the stop.
 static void WINAPI ServiceControlHandler(DWORD control)
 {
-    // Shutdown is accepted but, like every control other than stop, does nothing.
-    if (control != SERVICE_CONTROL_STOP)
+    if (control != SERVICE_CONTROL_STOP && control != SERVICE_CONTROL_SHUTDOWN)
         return;
     EnterCriticalSection(&ProgramContext.StatusLock);
-    int taken = TakeStop();
-    if (taken)
+    if (TakeStop()) {
+        ProgramContext.StopRequestedAt = GetTickCount();
         ReportServiceStatus(SERVICE_STOP_PENDING, NO_ERROR, 0, 1);
+        SetEvent(ProgramContext.StopEvent);
+    }
     LeaveCriticalSection(&ProgramContext.StatusLock);
-    if (!taken)
-        return;
-    // Returns once every window of the child has handled its message, which
-    // may wait for an answer to the child's own question.
-    CloseChildWindows(ProgramContext.Config.exitMethod);
-    ReportServiceStatus(SERVICE_STOPPED, NO_ERROR, 0, 0);
 }
 
-// The final report of the main function, unless the handler has made its own.
-static void ReportStoppedUnlessStopping(DWORD exitCode, DWORD serviceSpecificExitCode)
+// Reports under the lock, so that RUNNING never follows the handler's STOP_PENDING.
+static void ReportRunningUnlessStopping()
 {
     EnterCriticalSection(&ProgramContext.StatusLock);
-    if (TakeStop())
-        ReportServiceStatus(SERVICE_STOPPED, exitCode, serviceSpecificExitCode, 0);
+    if (!StopTaken())
+        ReportServiceStatus(SERVICE_RUNNING, NO_ERROR, 0, 0);
+    LeaveCriticalSection(&ProgramContext.StatusLock);
+}
+
+// Lets the suspended program run and reports RUNNING again, unless a stop came
+// first: the program then has run nothing, and is ended unseen. 1 when it runs;
+// 0 with *error set when it cannot be resumed, 0 and NO_ERROR after a stop.
+static int ResumeUnlessStopping(HANDLE thread, DWORD* error)
+{
+    *error = NO_ERROR;
+    EnterCriticalSection(&ProgramContext.StatusLock);
+    int resumed = 0;
+    if (!StopTaken()) {
+        resumed = ResumeThread(thread) != (DWORD)-1;
+        if (resumed)
+            ReportServiceStatus(SERVICE_RUNNING, NO_ERROR, 0, 0);
+        else
+            *error = GetLastError();
+    }
+    LeaveCriticalSection(&ProgramContext.StatusLock);
+    return resumed;
+}
+
+// The stop: the program's windows are asked to close, then the program is
+// given what is left of the bound, counted from the stop request, while
+// STOP_PENDING is reported with rising check points; when the bound runs out
+// it is ended. Returns once it has ended: 1 by itself, 0 by force.
+static int StopProgram(HANDLE process, HANDLE job)
+{
+    const DWORD start = ProgramContext.StopRequestedAt;
+    const DWORD bound = (DWORD)ProgramContext.Config.stopTimeout * 1000;
+    CloseChildWindowsWithin(ProgramContext.Config.exitMethod, start, bound);
+    DWORD checkPoint = 1;   // the handler's report
+    int forced = 0;
+    for (;;) {
+        DWORD left = MillisecondsLeft(start, GetTickCount(), bound);
+        DWORD slice = forced || left > kStopReportIntervalMs ? kStopReportIntervalMs : left;
+        if (WaitForChild(process, slice))
+            return !forced;
+        if (!forced && MillisecondsLeft(start, GetTickCount(), bound) == 0) {
+            EndChildByForce(process, job);
+            forced = 1;
+        }
+        ReportServiceStatus(SERVICE_STOP_PENDING, NO_ERROR, 0, ++checkPoint);
+    }
+}
+
+// Waits for the program's end or a stop request, whichever comes first, and
+// gives the exit codes of the final report. A program that ends by itself ends
+// the service, with its exit code as the service's own error when not 0; a
+// requested stop is never a failure, even when the program had to be ended.
+static void RunUntilEndOrStop(HANDLE process, HANDLE job, DWORD* exitCode, DWORD* serviceSpecificExitCode)
+{
+    HANDLE events[2] = {process, ProgramContext.StopEvent};
+    DWORD woke = WaitForMultipleObjects(2, events, FALSE, INFINITE);
+    EnterCriticalSection(&ProgramContext.StatusLock);
+    int endedByItself = woke != WAIT_OBJECT_0 + 1 && TakeStop();
+    LeaveCriticalSection(&ProgramContext.StatusLock);
+    if (endedByItself) {
+        DWORD childExitCode = 0;
+        if (GetExitCodeProcess(process, &childExitCode) && childExitCode != 0) {
+            *exitCode = ERROR_SERVICE_SPECIFIC_ERROR;
+            *serviceSpecificExitCode = childExitCode;
+        }
+        return;
+    }
+    if (!StopProgram(process, job))
+        *serviceSpecificExitCode = kForcedEndServiceExitCode;
+}
+
+// The one final report; a stop request after it changes nothing.
+static void ReportStopped(DWORD exitCode, DWORD serviceSpecificExitCode)
+{
+    EnterCriticalSection(&ProgramContext.StatusLock);
+    InterlockedExchange(&ProgramContext.Stopping, 1);
+    ReportServiceStatus(SERVICE_STOPPED, exitCode, serviceSpecificExitCode, 0);
     LeaveCriticalSection(&ProgramContext.StatusLock);
 }
 
@@ -108,38 +194,38 @@ static void WINAPI ServiceMainProc(DWORD, LPSTR*)
     char writablePath[TEXT_SIZE];
     int refused = FindPathWritableByOthers(writablePath, sizeof writablePath);
 
-    // The launch is made under the lock: a stop either comes before it, and
-    // nothing is launched, or after ChildProcessId is set, and reaches the child.
-    EnterCriticalSection(&ProgramContext.StatusLock);
+    // The program is started suspended and put in a job before it runs, so
+    // that every process it starts can be ended with it. A stop that comes
+    // before it runs launches nothing; nor does one that was refused, which
+    // never reports RUNNING.
+    if (!refused)
+        ReportRunningUnlessStopping();
     PROCESS_INFORMATION child = {};
     int launched = 0;
     DWORD launchError = NO_ERROR;
     if (!StopTaken() && !refused) {
-        ReportServiceStatus(SERVICE_RUNNING, NO_ERROR, 0, 0);
-        launched = LaunchChild(ProgramContext.Config.programPath, ProgramContext.Config.options, &child);
-        if (launched) {
-            InterlockedExchange(&ProgramContext.ChildProcessId, (LONG)child.dwProcessId);
-            ReportServiceStatus(SERVICE_RUNNING, NO_ERROR, 0, 0);
-        } else {
+        launched = LaunchSuspendedChild(ProgramContext.Config.programPath, ProgramContext.Config.options, &child);
+        if (!launched) {
             // The failure must not read as a clean stop, whatever the system said.
             launchError = GetLastError();
             if (launchError == NO_ERROR)
                 launchError = ERROR_SERVICE_NOT_ACTIVE;
         }
     }
-    LeaveCriticalSection(&ProgramContext.StatusLock);
 
     DWORD exitCode = NO_ERROR;
     DWORD serviceSpecificExitCode = 0;
     if (launched) {
-        // A blocking wait: the end is seen at once, and an idle service sleeps.
-        WaitForChild(child.hProcess, INFINITE);
-        DWORD childExitCode = 0;
-        // A program that ends with an error code did not stop cleanly; say so.
-        if (GetExitCodeProcess(child.hProcess, &childExitCode) && childExitCode != 0) {
-            exitCode = ERROR_SERVICE_SPECIFIC_ERROR;
-            serviceSpecificExitCode = childExitCode;
+        HANDLE job = PutInNewJob(child.hProcess);
+        InterlockedExchange(&ProgramContext.ChildProcessId, (LONG)child.dwProcessId);
+        if (ResumeUnlessStopping(child.hThread, &exitCode)) {
+            RunUntilEndOrStop(child.hProcess, job, &exitCode, &serviceSpecificExitCode);
+        } else {
+            EndChildByForce(child.hProcess, job);
+            WaitForChild(child.hProcess, INFINITE);
         }
+        if (job)
+            CloseHandle(job);
         CloseHandle(child.hThread);
         CloseHandle(child.hProcess);
     } else {
@@ -149,13 +235,17 @@ static void WINAPI ServiceMainProc(DWORD, LPSTR*)
         CloseHandle(ProgramContext.InstanceMutex);
         ProgramContext.InstanceMutex = NULL;
     }
-    ReportStoppedUnlessStopping(exitCode, serviceSpecificExitCode);
+    ReportStopped(exitCode, serviceSpecificExitCode);
 }
 
 void RunServiceDispatcher()
 {
-    // Never deleted: the main function may still use it while the process ends.
+    // Neither is ever closed: the main function may still use them while the process ends.
     InitializeCriticalSection(&ProgramContext.StatusLock);
+    ProgramContext.StopEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
+    // Without it no stop could reach the program: the service does not start.
+    if (!ProgramContext.StopEvent)
+        return;
     SERVICE_TABLE_ENTRYA table[2];
     table[0].lpServiceName = ProgramContext.Config.serviceName;
     table[0].lpServiceProc = ServiceMainProc;

@@ -4,6 +4,7 @@
 
 #include "entry/context.h"
 #include "settings/portable_profile_value.h"
+#include "settings/portable_stop_timeout.h"
 #include "text/text.h"
 
 static const char kSection[] = "kavo";
@@ -31,8 +32,10 @@ void LoadSettings()
 {
     ServiceConfig& config = ProgramContext.Config;
     char end[TEXT_SIZE];
+    char stopTimeout[TEXT_SIZE];
     config.programPath[0] = config.options[0] = config.serviceName[0] = '\0';
     config.exitMethod = 0;
+    config.stopTimeout = STOP_TIMEOUT_DEFAULT_SECONDS;
     // An empty IniPath means the path did not fit: read nothing rather than
     // letting the profile functions pick some other file.
     if (ProgramContext.IniPath[0] == '\0')
@@ -42,6 +45,8 @@ void LoadSettings()
     ReadValue("name", config.serviceName, sizeof config.serviceName);
     ReadValue("end", end, sizeof end);
     config.exitMethod = ParseDecimal(end);
+    ReadValue("stoptimeout", stopTimeout, sizeof stopTimeout);
+    config.stopTimeout = ParseStopTimeout(stopTimeout);
 }
 
 int SaveSettings()

@@ -1,4 +1,5 @@
-// The four settings of one hosted service and their INI file beside the program.
+// The settings of one hosted service and their INI file beside the program: the
+// four the dialog shows and saves, and the stop's bound, set in the file only.
 #pragma once
 
 // Room for one path or text, terminator included (MAX_PATH).
@@ -13,12 +14,14 @@ struct ServiceConfig {
     char options[TEXT_SIZE];
     char serviceName[TEXT_SIZE];
     ExitMethod exitMethod;
+    int stopTimeout;   // seconds from a stop request to the forced end ("stoptimeout")
 };
 
 // Fills ProgramContext.Config from the INI file; missing values read as empty
-// texts and exit method 0. Never fails.
+// texts, exit method 0 and the default stop bound. Never fails.
 void LoadSettings();
 
-// Writes ProgramContext.Config to the INI file, key by key; stops at the first
-// write that fails. 1 when every key was written, 0 otherwise.
+// Writes the four settings of ProgramContext.Config to the INI file, key by
+// key, leaving every other key as it was; stops at the first write that fails.
+// 1 when every key was written, 0 otherwise.
 int SaveSettings();

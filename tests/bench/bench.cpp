@@ -1,8 +1,8 @@
 // Measurements of kavo.exe as a service under Wine, beside the reference host
 // (reference_host.c) in the same run with the same hosted program (make bench;
-// not a test): how soon a start request turns into RUNNING, a child's end and
-// a stop request into STOPPED; then an idle service of each for
-// scripts/bench.sh to watch from outside. Each figure is printed as a line
+// not a test): how soon a start request turns into RUNNING, a child's end into
+// STOPPED, and a stop request into the child's end and STOPPED; then an idle
+// service of each for scripts/bench.sh to watch from outside. Each figure is printed as a line
 //     measure KEY HOST MEDIAN MIN MAX RUNS
 // for scripts/bench.sh to put in its table.
 #include <gtest/gtest.h>
@@ -21,8 +21,10 @@ namespace {
 // Rounds of each timing; kavo and the reference take turns within a round,
 // and which goes first alternates, so that a drift of the machine hits both.
 const int kRounds = 101;
-// How long the hosted program idles for the outside watch (scripts/bench.sh samples it).
-const DWORD kIdleMs = 10000;
+// How long the hosted program idles for the outside watch: scripts/bench.sh
+// samples it for 8 s once it has found its process, which can take seconds on
+// a busy machine.
+const DWORD kIdleMs = 30000;
 
 const char* const kHosts[] = {"kavo", "reference"};
 
@@ -68,7 +70,8 @@ DWORD WINAPI WaitForChildEnd(void* parameter)
     return 0;
 }
 
-// Start request -> RUNNING, then stop request -> STOPPED (the child closes).
+// Start request -> RUNNING, then stop request -> STOPPED, which both hosts
+// report once the child has closed.
 void MeasureStartAndStop(const std::string& host, std::vector<double>* start, std::vector<double>* stop)
 {
     BenchService service("kavo_bench_run", host, "");

@@ -3,14 +3,14 @@
        reference_host.exe PROGRAM [OPTIONS...]
    it reports RUNNING and starts the rest of its command line as the program
    (in the order kavo does both), waits for the program and reports STOPPED
-   with its exit code; a stop sends
-   WM_CLOSE to the program's unowned top-level windows. No dialog, no
-   settings file, no instance guard. */
+   with its exit code; a stop reports STOP_PENDING, sends WM_CLOSE to the
+   program's unowned top-level windows, and STOPPED follows the program's end
+   (as kavo's does). No dialog, no settings file, no instance guard, no bound. */
 #include <windows.h>
 
 static SERVICE_STATUS_HANDLE statusHandle;
 static PROCESS_INFORMATION child;
-static volatile LONG stopped;
+static volatile LONG stopRequested;
 
 static void Report(DWORD state, DWORD exitCode)
 {
@@ -36,11 +36,10 @@ static BOOL CALLBACK CloseWindowOfChild(HWND window, LPARAM unused)
 
 static void WINAPI Handler(DWORD control)
 {
-    if (control != SERVICE_CONTROL_STOP || InterlockedExchange(&stopped, 1))
+    if (control != SERVICE_CONTROL_STOP || InterlockedExchange(&stopRequested, 1))
         return;
     Report(SERVICE_STOP_PENDING, 0);
     EnumWindows(CloseWindowOfChild, 0);
-    Report(SERVICE_STOPPED, 0);
 }
 
 /* The command line after this program's own path, quoted or not. */
@@ -73,16 +72,15 @@ static void WINAPI ServiceMain(DWORD argc, LPSTR* argv)
     startup.cb = sizeof startup;
     Report(SERVICE_RUNNING, 0);
     if (!CreateProcessA(NULL, ProgramCommandLine(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &child)) {
-        if (!InterlockedExchange(&stopped, 1))
-            Report(SERVICE_STOPPED, GetLastError());
+        Report(SERVICE_STOPPED, GetLastError());
         return;
     }
     WaitForSingleObject(child.hProcess, INFINITE);
     GetExitCodeProcess(child.hProcess, &exitCode);
     CloseHandle(child.hThread);
     CloseHandle(child.hProcess);
-    if (!InterlockedExchange(&stopped, 1))
-        Report(SERVICE_STOPPED, exitCode);
+    /* A requested stop is no failure. */
+    Report(SERVICE_STOPPED, InterlockedExchange(&stopRequested, 1) ? 0 : exitCode);
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show)

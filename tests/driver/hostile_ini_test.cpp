@@ -36,6 +36,8 @@ struct BadIni {
     bool hosts = true;
     // Lines of the file that are not kavo's and must survive a save.
     std::string foreign;
+    // The stop's bound read from it, in seconds.
+    int stopTimeout = 20;
 };
 
 std::string Ini(const std::string& section, const std::vector<std::string>& lines, const std::string& eol)
@@ -89,6 +91,23 @@ std::vector<BadIni> BadIniCases(const std::string& prefix, const std::string& se
     {   // The file as kavo writes it, for comparison.
         BadIni& c = add("crlf");
         c.bytes = Ini("kavo", lines(c), "\r\n");
+    }
+    // The stop's bound, set by hand: read (in quotes, which the profile
+    // functions drop), defaulted when empty or not a plain number, limited.
+    // The dialog's save leaves it as it was.
+    const struct {
+        const char* name;
+        const char* written;
+        int seconds;
+    } bounds[] = {{"stoptimeout_read", "\"3\"", 3},
+                  {"stoptimeout_empty", "", 20},
+                  {"stoptimeout_invalid", "-5", 20},
+                  {"stoptimeout_limited", "100000", 120}};
+    for (const auto& bound : bounds) {
+        BadIni& c = add(bound.name);
+        c.foreign = std::string("stoptimeout=") + bound.written + "\r\n";
+        c.bytes = Ini("kavo", lines(c), "\r\n") + c.foreign;
+        c.stopTimeout = bound.seconds;
     }
     {
         BadIni& c = add("lf");
@@ -298,6 +317,7 @@ TEST(HostileIni, DialogShowsWhatIsReadAndASaveReadsBack)
             CloseHandle(lock);
 
         ServiceConfig read = LoadSettingsIn(c.dir);
+        EXPECT_EQ(c.stopTimeout, read.stopTimeout);
         if (refused) {
             // Nothing could be written: the file (or folder) is as it was.
             if (c.kind == kDirectory) {

@@ -122,9 +122,13 @@ TEST(HostService, StopClosesEveryUnownedWindow)
     }
 }
 
-// A child that does not close on the stop is left running; the service stops
-// all the same, at once.
-TEST(HostService, ChildThatDoesNotCloseIsLeftRunning)
+// A child that does not close on the stop (it has no window, or ignores the
+// message) is ended when the stop's bound runs out. Until then the service
+// reports STOP_PENDING with rising check points, each report's wait hint
+// covering the time to the next; STOPPED comes only once the child has ended,
+// with Win32 exit code 0 (a requested stop is no failure) and
+// ERROR_SERVICE_REQUEST_TIMEOUT as the service's own code, which says force was needed.
+TEST(HostService, ChildThatDoesNotCloseIsEndedAtTheBound)
 {
     const struct {
         const char* options;
@@ -135,26 +139,52 @@ TEST(HostService, ChildThatDoesNotCloseIsLeftRunning)
         {"-ignore-sc-close", 1, "close SC_CLOSE main1 unowned visible"},
         {"-ignore-close", 0, "close WM_CLOSE main1 unowned visible"},
     };
+    // stoptimeout, seconds: long enough for reports between the request and the forced end.
+    const char bound[] = "3";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options);
         KavoService service("kavo_stubborn", "service_stubborn");
-        ASSERT_TRUE(RegisterHosting(service, c.options, c.exitMethod));
+        ASSERT_TRUE(RegisterHosting(service, c.options, c.exitMethod, bound));
         ASSERT_TRUE(StartServiceNow(service.guard.name));
         WaitForLogLine(service.log, "ready");
         DWORD childId = ChildIdOf(service);
         HANDLE child = OpenProcess(SYNCHRONIZE, FALSE, childId);
         ASSERT_TRUE(child != NULL);
+        StateReportWatch watch(service.guard.name);
         ASSERT_TRUE(StopServiceNow(service.guard.name));
-        WaitForServiceState(service.guard.name, SERVICE_STOPPED);
+
+        // What sc query shows meanwhile: STOP_PENDING, until the child has ended.
+        std::vector<SERVICE_STATUS> pending;
+        SERVICE_STATUS status = {};
+        bool left = PollUntil(
+            [&] {
+                if (!QueryServiceState(service.guard.name, &status) || status.dwCurrentState != SERVICE_STOP_PENDING)
+                    return true;
+                pending.push_back(status);
+                return false;
+            },
+            kExitDeadline);
+        SERVICE_STATUS_PROCESS reported = {};
+        ASSERT_TRUE(watch.WaitAt(HERE, &reported));
+        EXPECT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(child, 0)) << "STOPPED while the child runs";
+        EXPECT_TRUE(left);
+        EXPECT_EQ(0u, reported.dwWin32ExitCode);
+        EXPECT_EQ((DWORD)ERROR_SERVICE_REQUEST_TIMEOUT, reported.dwServiceSpecificExitCode);
+        ASSERT_FALSE(pending.empty());
+        for (size_t i = 1; i < pending.size(); ++i)
+            EXPECT_LE(pending[i - 1].dwCheckPoint, pending[i].dwCheckPoint);
+        EXPECT_LT(pending.front().dwCheckPoint, pending.back().dwCheckPoint) << "no progress reported";
+        // The first report's hint covers the close messages, which may take the whole bound.
+        for (const SERVICE_STATUS& seen : pending)
+            EXPECT_GE(seen.dwWaitHint, seen.dwCheckPoint == 1 ? 3000u : 1u) << "check point " << seen.dwCheckPoint;
+
         if (c.received) {
             EXPECT_EQ(c.received, WaitForLogLine(service.log, "close "));
         } else {
             EXPECT_TRUE(LogLinesStartingWith(service.log, "close ").empty());
         }
-        EXPECT_EQ((DWORD)WAIT_TIMEOUT, WaitForSingleObject(child, 0));
         EXPECT_TRUE(LogLinesStartingWith(service.log, "exit ").empty());
         CloseHandle(child);
-        EndProcessById(childId);
     }
 }
 

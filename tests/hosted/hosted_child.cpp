@@ -26,6 +26,7 @@
 //   -crash              crashes at once
 //   -no-window          makes no window (with -exit-after, still ends)
 //   -grandchild=LOG     starts another copy of itself logging to LOG, then ends
+//   -stay               with -grandchild: goes on with its windows instead of ending
 //   -busy=MS            computes MS ms before its message loop; 0: forever
 //   -sleep=MS           sleeps MS ms before its message loop (not idle, no CPU)
 #include <windows.h>
@@ -49,6 +50,7 @@ struct Options {
     bool crash = false;
     bool noWindow = false;
     const char* grandchildLog = NULL;
+    bool stay = false;
     int busyMs = -1;
     int sleepMs = -1;
 };
@@ -115,6 +117,8 @@ void ParseArguments(int argc, char** argv)
             options.noWindow = true;
         else if ((v = Value(a, "-grandchild")))
             options.grandchildLog = v;
+        else if (strcmp(a, "-stay") == 0)
+            options.stay = true;
         else if ((v = Value(a, "-busy")))
             options.busyMs = atoi(v);
         else if ((v = Value(a, "-sleep")))
@@ -217,7 +221,8 @@ int main(int argc, char** argv)
     }
     if (options.grandchildLog) {
         StartGrandchild();
-        Exit(options.exitCode);
+        if (!options.stay)
+            Exit(options.exitCode);
     }
 
     WNDCLASSA windowClass = {};

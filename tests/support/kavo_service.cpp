@@ -28,10 +28,13 @@ bool KavoService::RegisterAt(Where where, const std::string& ini)
     return true;
 }
 
-bool KavoService::RegisterHostingAt(Where where, const std::string& options, int exitMethod)
+bool KavoService::RegisterHostingAt(Where where, const std::string& options, int exitMethod,
+                                   const std::string& stopTimeout)
 {
     std::string ini = "[kavo]\r\nexe=" + HostedChildPath() + "\r\noption=" + log + " " + options + "\r\nname=" +
                       guard.name + "\r\nend=" + std::to_string(exitMethod) + "\r\n";
+    if (!stopTimeout.empty())
+        ini += "stoptimeout=" + stopTimeout + "\r\n";
     return RegisterAt(where, ini);
 }
 

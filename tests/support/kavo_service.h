@@ -16,8 +16,10 @@ struct KavoService {
     // Writes ini as kavo.ini (none when empty) and registers kavo.exe; fails the test if refused.
     bool RegisterAt(Where where, const std::string& ini);
     // Registers it hosting the hosted test program, which logs to log and gets
-    // the further options, with that exit method.
-    bool RegisterHostingAt(Where where, const std::string& options, int exitMethod);
+    // the further options, with that exit method and, when not empty, that
+    // stoptimeout text.
+    bool RegisterHostingAt(Where where, const std::string& options, int exitMethod,
+                           const std::string& stopTimeout = "");
     // The hosted program's process id, from its log.
     DWORD ChildIdAt(Where where);
     std::string ExePath() const { return dir + "\\kavo.exe"; }

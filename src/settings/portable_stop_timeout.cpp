@@ -1,0 +1,24 @@
+#include "settings/portable_stop_timeout.h"
+
+int ParseStopTimeout(const char* text)
+{
+    if (!*text)
+        return STOP_TIMEOUT_DEFAULT_SECONDS;
+    int seconds = 0;
+    for (const char* p = text; *p; ++p) {
+        if (*p < '0' || *p > '9')
+            return STOP_TIMEOUT_DEFAULT_SECONDS;
+        // Past the limit the value no longer matters; stopping there keeps it from overflowing.
+        if (seconds <= STOP_TIMEOUT_LIMIT_SECONDS)
+            seconds = seconds * 10 + (*p - '0');
+    }
+    if (seconds < 1)
+        return 1;
+    return seconds > STOP_TIMEOUT_LIMIT_SECONDS ? STOP_TIMEOUT_LIMIT_SECONDS : seconds;
+}
+
+uint32_t MillisecondsLeft(uint32_t startTick, uint32_t nowTick, uint32_t boundMs)
+{
+    uint32_t elapsed = nowTick - startTick;
+    return elapsed < boundMs ? boundMs - elapsed : 0;
+}
