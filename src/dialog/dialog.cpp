@@ -5,6 +5,7 @@
 
 #include "dialog/test_launch.h"
 #include "entry/context.h"
+#include "entry/load_proc.h"
 #include "host/write_access.h"
 #include "resources/messages.h"
 #include "resources/resource.h"
@@ -35,13 +36,6 @@ static HMODULE LoadSystemLibrary(const char* fileName)
     if (length == 0 || length >= sizeof systemDir || !FormPathInDirectory(path, sizeof path, systemDir, fileName))
         return NULL;
     return LoadLibraryA(path);
-}
-
-// GetProcAddress's answer as the function type of the destination.
-template <typename Function>
-static void LoadProc(Function* destination, HMODULE module, const char* name)
-{
-    *destination = module ? (Function)(void*)GetProcAddress(module, name) : NULL;
 }
 
 static void LoadDialogLibraries()

@@ -1,6 +1,7 @@
 #include "host/launch.h"
 
 #include "entry/context.h"
+#include "entry/load_proc.h"
 #include "host/portable_launch.h"
 #include "settings/portable_stop_timeout.h"
 
@@ -43,13 +44,6 @@ static struct {
     BOOL(WINAPI* SetInformationJobObject)(HANDLE, JOBOBJECTINFOCLASS, LPVOID, DWORD);
     BOOL(WINAPI* TerminateJobObject)(HANDLE, UINT);
 } JobFunctions;
-
-// GetProcAddress's answer as the function type of the destination.
-template <typename Function>
-static void LoadProc(Function* destination, HMODULE module, const char* name)
-{
-    *destination = module ? (Function)(void*)GetProcAddress(module, name) : NULL;
-}
 
 static int LoadJobFunctions()
 {

@@ -1,0 +1,13 @@
+// Functions looked up at run time, for system DLLs or functions that not
+// every Windows version has.
+#pragma once
+
+#include <windows.h>
+
+// GetProcAddress's answer as the function type of the destination; NULL
+// without a module or such a function.
+template <typename Function>
+static void LoadProc(Function* destination, HMODULE module, const char* name)
+{
+    *destination = module ? (Function)(void*)GetProcAddress(module, name) : NULL;
+}
