@@ -21,9 +21,13 @@ FUZZ_SECONDS ?= 60
 # on where Wine's 32-bit loader runs here; asked when a recipe first needs it.
 KAVO_WIN32 ?= $(shell /usr/lib/wine/wine --version > /dev/null 2>&1 && echo on || echo off)
 WIN32_OFF_REASON = $(if $(filter file,$(origin KAVO_WIN32)),this kernel cannot run 32-bit programs,KAVO_WIN32=off)
-# The Wine bench turns off address randomisation (tests/wine/winerun.sh.in); say
-# so where the system refuses, since a rare test failure may then follow from it.
-ASLR_NOTE = $(shell setarch $$(uname -m) -R true > /dev/null 2>&1 || echo "This system refuses setarch -R, so Wine runs with address randomisation: about one Wine process start in 1,500 may die before it runs (error 1359).")
+# Said before the Wine suites run: what of them cannot run here. The bench turns
+# off address randomisation (tests/wine/winerun.sh.in) where the system allows;
+# where it refuses, a rare test failure may follow from that.
+define wine_notes
+@[ "$(KAVO_WIN32)" = on ] || echo "The 32-bit Wine suite does not run ($(WIN32_OFF_REASON)): $(WINDOWS)/kavo.exe was built and checked statically only."
+@setarch $$(uname -m) -R true > /dev/null 2>&1 || echo "This system refuses setarch -R, so Wine runs with address randomisation: about one Wine process start in 1,500 may die before it runs (error 1359)."
+endef
 
 .PHONY: all setup build test run bench fuzz clean
 
@@ -48,8 +52,7 @@ build: setup $(NATIVE)/CMakeCache.txt $(WINDOWS)/CMakeCache.txt $(WIN64)/CMakeCa
 	cmake --build $(WIN64) -j $(JOBS)
 
 test: build
-	@[ "$(KAVO_WIN32)" = on ] || echo "The 32-bit Wine suite does not run ($(WIN32_OFF_REASON)): $(WINDOWS)/kavo.exe was built and checked statically only."
-	@$(if $(ASLR_NOTE),echo "$(ASLR_NOTE)",true)
+	$(wine_notes)
 	cd $(NATIVE) && ctest -j $(JOBS) --output-on-failure
 	cd $(WIN64) && ctest -j $(JOBS) --output-on-failure
 	if [ "$(KAVO_WIN32)" = on ]; then cd $(WINDOWS) && ctest -j $(JOBS) --output-on-failure; fi
@@ -60,8 +63,7 @@ N ?= 10
 WIN32_N ?= $(N)
 .PHONY: test-repeat
 test-repeat: build
-	@[ "$(KAVO_WIN32)" = on ] || echo "The 32-bit Wine suite does not run ($(WIN32_OFF_REASON))."
-	@$(if $(ASLR_NOTE),echo "$(ASLR_NOTE)",true)
+	$(wine_notes)
 	tests/repeat.sh $(WIN64) $(N) $(JOBS)
 	if [ "$(KAVO_WIN32)" = on ]; then tests/repeat.sh $(WINDOWS) $(WIN32_N) $(JOBS); fi
 
