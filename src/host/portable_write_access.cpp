@@ -36,18 +36,21 @@ static uint32_t RightsWeighed(PathRole role)
 static const uint64_t kWorldAuthority = 1;
 static const uint64_t kNtAuthority = 5;
 
-static const struct {
+// The ids the rule knows by heart: SYSTEM, Administrators, TrustedInstaller
+// and OWNER RIGHTS (these two since Vista), Everyone.
+struct KnownAccount {
     uint64_t authority;
     uint32_t subAuthorityCount;
     uint32_t subAuthorities[6];
-} kSystem = {kNtAuthority, 1, {18}},          // S-1-5-18
-  kAdministrators = {kNtAuthority, 2, {32, 544}},
-  kTrustedInstaller = {kNtAuthority, 6, {80, 956008885, 3418522649u, 1831038044, 1853292631, 2271478464u}},
-  kOwnerRights = {3, 1, {4}},                  // S-1-3-4
-  kEveryone = {kWorldAuthority, 1, {0}};
+};
+static const KnownAccount kSystem = {kNtAuthority, 1, {18}};
+static const KnownAccount kAdministrators = {kNtAuthority, 2, {32, 544}};
+static const KnownAccount kTrustedInstaller = {
+    kNtAuthority, 6, {80, 956008885, 3418522649u, 1831038044, 1853292631, 2271478464u}};
+static const KnownAccount kOwnerRights = {3, 1, {4}};
+static const KnownAccount kEveryone = {kWorldAuthority, 1, {0}};
 
-template <typename Known>
-static int IsAccount(const AccountId* account, const Known& known)
+static int IsAccount(const AccountId* account, const KnownAccount& known)
 {
     if (account->authority != known.authority || account->subAuthorityCount != known.subAuthorityCount)
         return 0;
