@@ -1,5 +1,5 @@
 // The decimal conversions of the "end" and "stoptimeout" values, on any text
-// the INI file can hold.
+// the INI file can hold; and what is left of the stop's bound at any tick.
 #include "fuzz_support.h"
 
 #include "settings/portable_stop_timeout.h"
@@ -63,7 +63,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     InputReader input{data, size};
     uint32_t bits = (uint32_t)input.Byte() | (uint32_t)input.Byte() << 8 | (uint32_t)input.Byte() << 16 |
                     (uint32_t)input.Byte() << 24;
+    uint32_t start = bits * 2654435761u;
+    uint32_t bound = bits >> 8;
     std::string text = input.Text();
+
+    // The tick counter wraps after 49.7 days; what has passed is counted modulo 2^32.
+    for (uint32_t elapsed : {0u, 1u, bound - 1, bound, bound + 1, bits, 0xFFFFFFFFu}) {
+        uint32_t left = MillisecondsLeft(start, start + elapsed, bound);
+        FUZZ_CHECK(left == (elapsed < bound ? bound - elapsed : 0));
+    }
 
     CheckText(text);
     CheckStopTimeout(text);

@@ -6,6 +6,7 @@
 #include "dialog/test_launch.h"
 #include "entry/context.h"
 #include "entry/load_proc.h"
+#include "host/launch.h"
 #include "host/write_access.h"
 #include "resources/messages.h"
 #include "resources/resource.h"
@@ -26,17 +27,6 @@ static struct {
     void(WINAPI* DragFinish)(HDROP);
     BOOL(WINAPI* GetOpenFileNameA)(LPOPENFILENAMEA);
 } DialogLibraries;
-
-// The DLL of that name in the system directory, never one found on the search path.
-static HMODULE LoadSystemLibrary(const char* fileName)
-{
-    char systemDir[TEXT_SIZE];
-    char path[TEXT_SIZE];
-    UINT length = GetSystemDirectoryA(systemDir, sizeof systemDir);
-    if (length == 0 || length >= sizeof systemDir || !FormPathInDirectory(path, sizeof path, systemDir, fileName))
-        return NULL;
-    return LoadLibraryA(path);
-}
 
 static void LoadDialogLibraries()
 {
@@ -120,19 +110,29 @@ static int ShowServiceNotOurs(HWND dialog, ServiceOwner owner, const char* name,
     return 1;
 }
 
-// Names the first file or folder the service depends on that users other than
-// administrators may change, and asks whether to save all the same; 1 when
-// there is none or the answer is Yes.
+int AskAboutWritablePath(HWND dialog, const char* format, const char* path, const char* account)
+{
+    // Room for the longest path and account; wsprintfA writes at most 1024 bytes.
+    char message[MESSAGE_SIZE];
+    static_assert(sizeof kTextWritableByOthers + 2 * TEXT_SIZE <= MESSAGE_SIZE &&
+                      sizeof kTextTestWritableByOthers + 2 * TEXT_SIZE <= MESSAGE_SIZE,
+                  "the message must fit what wsprintfA writes");
+    wsprintfA(message, format, path, account);
+    return MessageBoxA(dialog, message, kCaptionKavo, MB_YESNO) == IDYES;
+}
+
+// Names the first file or folder the service would depend on that someone
+// other than administrators may change, and who, and asks whether to save all
+// the same; 1 when there is none or the answer is Yes.
 static int AcceptPathsWritableByOthers(HWND dialog)
 {
+    const ServiceConfig& config = ProgramContext.Config;
+    HeldProgram launch;
+    FormLaunch(&launch, config.programPath, config.options);
     char path[TEXT_SIZE];
-    if (!FindPathWritableByOthers(path, sizeof path))
-        return 1;
-    // Room for the text with the longest path; wsprintfA writes at most 1024 bytes.
-    char message[sizeof kTextWritableByOthers + TEXT_SIZE];
-    static_assert(sizeof message <= 1024, "the message must fit what wsprintfA writes");
-    wsprintfA(message, kTextWritableByOthers, path);
-    return MessageBoxA(dialog, message, kCaptionKavo, MB_YESNO) == IDYES;
+    char account[TEXT_SIZE];
+    return !FindPathWritableByOthers(launch.file, path, sizeof path, account, sizeof account) ||
+           AskAboutWritablePath(dialog, kTextWritableByOthers, path, account);
 }
 
 // Validates, checks the name's service and what others may change, saves,

@@ -4,36 +4,63 @@
 #include "entry/load_proc.h"
 #include "host/portable_launch.h"
 #include "settings/portable_stop_timeout.h"
+#include "text/text.h"
 
 // The exit code of a program ended by force: not 0, since it did not end by itself.
 static const UINT kForcedEndExitCode = 1;
 
-static int StartChild(const char* programPath, const char* options, DWORD creationFlags,
-                      PROCESS_INFORMATION* child)
+int FormLaunch(HeldProgram* program, const char* programPath, const char* options)
 {
-    STARTUPINFOA startup;
-    GetStartupInfoA(&startup);
-    char commandLine[COMMAND_LINE_SIZE];
-    char workingDirectory[TEXT_SIZE];
-    if (!BuildChildLaunch(programPath, options, commandLine, sizeof commandLine, workingDirectory,
-                          sizeof workingDirectory)) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    program->file[0] = '\0';
+    program->handle = INVALID_HANDLE_VALUE;
+    program->error = ERROR_FILENAME_EXCED_RANGE;
+    if (!BuildChildLaunch(programPath, options, program->commandLine, sizeof program->commandLine,
+                          program->workingDirectory, sizeof program->workingDirectory))
+        return 0;
+    // No name, or one too long for any path: no such file.
+    program->error = ERROR_FILE_NOT_FOUND;
+    return FormProgramFile(program->commandLine, program->file, sizeof program->file);
+}
+
+void HoldProgram(HeldProgram* program, const char* programPath, const char* options)
+{
+    if (!FormLaunch(program, programPath, options))
+        return;
+    // Reading shares with the system's own opening of the file to run it.
+    program->handle = CreateFileA(program->file, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    program->error = program->handle == INVALID_HANDLE_VALUE ? GetLastError() : NO_ERROR;
+}
+
+void ReleaseProgram(HeldProgram* program)
+{
+    if (program->handle != INVALID_HANDLE_VALUE)
+        CloseHandle(program->handle);
+    program->handle = INVALID_HANDLE_VALUE;
+}
+
+static int StartChild(const HeldProgram* program, DWORD creationFlags, PROCESS_INFORMATION* child)
+{
+    if (program->handle == INVALID_HANDLE_VALUE) {
+        SetLastError(program->error);
         return 0;
     }
-    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, creationFlags, NULL, workingDirectory, &startup,
-                        child))
-        return 0;
-    return 1;
+    STARTUPINFOA startup;
+    GetStartupInfoA(&startup);
+    // The file is named: the system neither searches for it nor adds to its name.
+    char commandLine[COMMAND_LINE_SIZE];
+    CopyText(commandLine, sizeof commandLine, program->commandLine);
+    return CreateProcessA(program->file, commandLine, NULL, NULL, FALSE, creationFlags, NULL,
+                          program->workingDirectory, &startup, child) != 0;
 }
 
-int LaunchChild(const char* programPath, const char* options, PROCESS_INFORMATION* child)
+int LaunchChild(const HeldProgram* program, PROCESS_INFORMATION* child)
 {
-    return StartChild(programPath, options, CREATE_DEFAULT_ERROR_MODE, child);
+    return StartChild(program, CREATE_DEFAULT_ERROR_MODE, child);
 }
 
-int LaunchSuspendedChild(const char* programPath, const char* options, PROCESS_INFORMATION* child)
+int LaunchSuspendedChild(const HeldProgram* program, PROCESS_INFORMATION* child)
 {
-    return StartChild(programPath, options, CREATE_DEFAULT_ERROR_MODE | CREATE_SUSPENDED, child);
+    return StartChild(program, CREATE_DEFAULT_ERROR_MODE | CREATE_SUSPENDED, child);
 }
 
 // The job functions, looked up rather than imported: Windows NT 4 has none,

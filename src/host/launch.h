@@ -4,18 +4,41 @@
 
 #include <windows.h>
 
+#include "host/portable_launch.h"
 #include "settings/settings.h"
 
-// Starts programPath with options as a child process, working directory the
-// program's own folder. On success fills child (the caller closes the thread
+// The launch of a program: its command line, working directory and program
+// file, formed as BuildChildLaunch and FormProgramFile say, and that file
+// held open from its check until the process has been made from it.
+struct HeldProgram {
+    char commandLine[COMMAND_LINE_SIZE];
+    char workingDirectory[TEXT_SIZE];
+    char file[TEXT_SIZE];   // the file CreateProcess is told to start; empty when none could be formed
+    HANDLE handle;          // the file, open for reading without write or delete sharing
+    DWORD error;            // why handle is INVALID_HANDLE_VALUE, when it is
+};
+
+// Forms the launch of programPath with options, without holding anything;
+// 1 when it has a program file.
+int FormLaunch(HeldProgram* program, const char* programPath, const char* options);
+
+// Forms the launch of programPath with options and opens its program file so
+// that no one can write, replace, rename or delete it while it is held. The
+// caller releases it with ReleaseProgram.
+void HoldProgram(HeldProgram* program, const char* programPath, const char* options);
+void ReleaseProgram(HeldProgram* program);
+
+// Starts the held program file as a child process, with its command line and
+// working directory. On success fills child (the caller closes the thread
 // handle, then the process handle) and returns 1; on failure returns 0 with
-// the system's error code left for GetLastError.
-int LaunchChild(const char* programPath, const char* options, PROCESS_INFORMATION* child);
+// the system's error code left for GetLastError (that of the hold when the
+// file could not be held).
+int LaunchChild(const HeldProgram* program, PROCESS_INFORMATION* child);
 
 // As LaunchChild, but the child's first thread is created suspended: the
 // program runs nothing until the caller resumes it (ResumeThread), or it is
 // ended before it ever ran.
-int LaunchSuspendedChild(const char* programPath, const char* options, PROCESS_INFORMATION* child);
+int LaunchSuspendedChild(const HeldProgram* program, PROCESS_INFORMATION* child);
 
 // A new job object holding the process, so that every process it starts from
 // then on is held too; the caller closes it. NULL where the system has no job

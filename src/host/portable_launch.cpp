@@ -46,6 +46,41 @@ int BuildChildLaunch(const char* programPath, const char* options, char* command
     return 1;
 }
 
+int FormProgramFile(const char* commandLine, char* programFile, size_t size)
+{
+    const char* name = commandLine;
+    const char* end;
+    if (*name == '"') {
+        ++name;
+        for (end = name; *end && *end != '"'; ++end) {
+        }
+    } else {
+        for (end = name; *end && *end != ' ' && *end != '\t'; ++end) {
+        }
+    }
+    // No second byte of a double-byte character is a quotation mark, a space,
+    // a tab or a dot (after a lead byte one stands for itself); a backslash may be one.
+    int hasExtension = 0;
+    int secondBytePending = 0;
+    for (const char* p = name; p < end; ++p) {
+        if (*p == '.') {
+            hasExtension = 1;
+            secondBytePending = 0;
+        } else if (secondBytePending) {
+            secondBytePending = 0;
+        } else if (IsSjisLeadByte((unsigned char)*p)) {
+            secondBytePending = 1;
+        } else if (*p == '\\') {
+            hasExtension = 0;
+        }
+    }
+    int fits = end > name && CopyTextPart(programFile, size, name, (size_t)(end - name)) &&
+               (hasExtension || AppendText(programFile, size, ".exe"));
+    if (!fits && size)
+        programFile[0] = '\0';
+    return fits;
+}
+
 int FormMutexName(char* destination, size_t size, const char* serviceName)
 {
     if (size == 0)

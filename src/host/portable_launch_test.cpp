@@ -17,32 +17,46 @@ struct LaunchCase {
     const char* options;
     const char* commandLine;
     const char* workingDirectory;
+    const char* programFile;   // what kavo checks and names to the system ("": nothing)
 };
 
 TEST(ChildLaunch, CommandLineAndWorkingDirectory)
 {
     const LaunchCase cases[] = {
-        {"C:\\Tools\\MyServer.exe", "-quiet", "C:\\Tools\\MyServer.exe -quiet", "C:\\Tools"},
-        {"C:\\Tools\\MyServer.exe", "", "C:\\Tools\\MyServer.exe ", "C:\\Tools"},   // ends in a space
-        {"C:\\app.exe", "a b", "C:\\app.exe a b", "C:"},
-        {"app.exe", "", "app.exe ", "app.exe"},   // no backslash: the whole path
-        {"C:\\dir with space\\app.exe", "-x", "\"C:\\dir with space\\app.exe\" -x", "C:\\dir with space"},
-        {"C:\\dir with space\\app.exe", "", "\"C:\\dir with space\\app.exe\" ", "C:\\dir with space"},
+        {"C:\\Tools\\MyServer.exe", "-quiet", "C:\\Tools\\MyServer.exe -quiet", "C:\\Tools",
+         "C:\\Tools\\MyServer.exe"},
+        {"C:\\Tools\\MyServer.exe", "", "C:\\Tools\\MyServer.exe ", "C:\\Tools", "C:\\Tools\\MyServer.exe"},
+        {"C:\\app.exe", "a b", "C:\\app.exe a b", "C:", "C:\\app.exe"},
+        {"app.exe", "", "app.exe ", "app.exe", "app.exe"},   // no backslash: the whole path
+        {"C:\\dir with space\\app.exe", "-x", "\"C:\\dir with space\\app.exe\" -x", "C:\\dir with space",
+         "C:\\dir with space\\app.exe"},
+        {"C:\\dir with space\\app.exe", "", "\"C:\\dir with space\\app.exe\" ", "C:\\dir with space",
+         "C:\\dir with space\\app.exe"},
         // Already quoted by the user: left as typed.
         {"\"C:\\dir with space\\app.exe\"", "-x", "\"C:\\dir with space\\app.exe\" -x",
-         "\"C:\\dir with space"},
-        {"C:\\" HYO "\\app.exe", "\"quoted\" opt", "C:\\" HYO "\\app.exe \"quoted\" opt", "C:\\" HYO},
-        {"C:\\" HYO " x\\app.exe", "", "\"C:\\" HYO " x\\app.exe\" ", "C:\\" HYO " x"},
-        {"", "", " ", ""},
+         "\"C:\\dir with space", "C:\\dir with space\\app.exe"},
+        {"C:\\" HYO "\\app.exe", "\"quoted\" opt", "C:\\" HYO "\\app.exe \"quoted\" opt", "C:\\" HYO,
+         "C:\\" HYO "\\app.exe"},
+        {"C:\\" HYO " x\\app.exe", "", "\"C:\\" HYO " x\\app.exe\" ", "C:\\" HYO " x", "C:\\" HYO " x\\app.exe"},
+        {"", "", " ", "", ""},
+        // The system adds ".exe" to a name without an extension, and splits
+        // an unquoted line at a tab: kavo names the file that would start.
+        {"C:\\Tools\\app", "", "C:\\Tools\\app ", "C:\\Tools", "C:\\Tools\\app.exe"},
+        {"C:\\a.b\\" HYO, "", "C:\\a.b\\" HYO " ", "C:\\a.b", "C:\\a.b\\" HYO ".exe"},
+        {"C:\\Tools\\app.", "", "C:\\Tools\\app. ", "C:\\Tools", "C:\\Tools\\app."},
+        {"C:\\x\ty\\app.exe", "", "C:\\x\ty\\app.exe ", "C:\\x\ty", "C:\\x.exe"},
     };
     for (const LaunchCase& c : cases) {
         char commandLine[COMMAND_LINE_SIZE];
         char workingDirectory[kTextSize];
+        char programFile[kTextSize];
         EXPECT_EQ(1, BuildChildLaunch(c.programPath, c.options, commandLine, sizeof commandLine, workingDirectory,
                                       sizeof workingDirectory))
             << c.programPath;
         EXPECT_STREQ(c.commandLine, commandLine) << c.programPath;
         EXPECT_STREQ(c.workingDirectory, workingDirectory) << c.programPath;
+        EXPECT_EQ(c.programFile[0] ? 1 : 0, FormProgramFile(commandLine, programFile, sizeof programFile));
+        EXPECT_STREQ(c.programFile, programFile) << c.programPath;
     }
 }
 

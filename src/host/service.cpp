@@ -190,9 +190,13 @@ static void WINAPI ServiceMainProc(DWORD, LPSTR*)
     if (!ProgramContext.StatusHandle)
         return;
     ReportServiceStatus(SERVICE_START_PENDING, NO_ERROR, 0, 1);
-    // What others may change is not run as the local system account.
+    // What others may change is not run as the local system account. The
+    // program file is held from before its check until the process is made.
+    HeldProgram program;
+    HoldProgram(&program, ProgramContext.Config.programPath, ProgramContext.Config.options);
     char writablePath[TEXT_SIZE];
-    int refused = FindPathWritableByOthers(writablePath, sizeof writablePath);
+    char writer[TEXT_SIZE];
+    int refused = FindPathWritableByOthers(program.file, writablePath, sizeof writablePath, writer, sizeof writer);
 
     // The program is started suspended and put in a job before it runs, so
     // that every process it starts can be ended with it. A stop that comes
@@ -204,7 +208,7 @@ static void WINAPI ServiceMainProc(DWORD, LPSTR*)
     int launched = 0;
     DWORD launchError = NO_ERROR;
     if (!StopTaken() && !refused) {
-        launched = LaunchSuspendedChild(ProgramContext.Config.programPath, ProgramContext.Config.options, &child);
+        launched = LaunchSuspendedChild(&program, &child);
         if (!launched) {
             // The failure must not read as a clean stop, whatever the system said.
             launchError = GetLastError();
@@ -212,6 +216,7 @@ static void WINAPI ServiceMainProc(DWORD, LPSTR*)
                 launchError = ERROR_SERVICE_NOT_ACTIVE;
         }
     }
+    ReleaseProgram(&program);
 
     DWORD exitCode = NO_ERROR;
     DWORD serviceSpecificExitCode = 0;

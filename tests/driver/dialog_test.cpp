@@ -386,7 +386,7 @@ TEST(Dialog, OkAnsweredNoSavesOnly)
 }
 
 // A folder the service would depend on that others may change (here the
-// program's): OK names it before saving. No goes back to the dialog with
+// program's): OK names it, and who may change it, before saving. No goes back to the dialog with
 // nothing saved; Yes saves and goes on.
 TEST(Dialog, OkNamesWhatOthersMayChange)
 {
@@ -400,7 +400,7 @@ TEST(Dialog, OkNamesWhatOthersMayChange)
     SetControlText(kavo.window, IDC_OPTIONS, "-x");
     SetControlText(kavo.window, IDC_SERVICE_NAME, "kavo_writable");
     SelectComboItem(kavo.window, IDC_EXIT_METHOD, 1);
-    std::string warning = kWritableByOthersBefore + programDir + "\\" + kWritableByOthersAfter;
+    std::string warning = WritableByOthersWarning(programDir + "\\", "Everyone", kWritableByOthersAfter);
 
     ClickButton(kavo.window, IDOK);
     AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", warning, MB_YESNO, IDNO);

@@ -137,31 +137,40 @@ TEST(SecurityService, PathsWithSpacesAndTheOnlyFileWritten)
 
 // ---- What users other than administrators may change ----
 
-// kavo's folder, kavo.ini, the hosted program or its folder writable by others
-// (under Wine: by Everyone): the service starts nothing and stops with
-// ERROR_INVALID_ACL, the code the security notes name.
+// kavo.exe, kavo's folder, kavo.ini, the hosted program, its folder, or a
+// folder above either writable by others (under Wine: by Everyone): the
+// service starts nothing and stops with ERROR_INVALID_ACL, the code the
+// security notes name. With none of them, the program runs.
 TEST(SecurityService, NothingOthersMayChangeIsStarted)
 {
-    const char* cases[] = {"kavo's folder", "kavo.ini", "the program", "the program's folder"};
-    for (int writable = 0; writable < 4; ++writable) {
+    const char* cases[] = {"nothing",     "kavo.exe",    "kavo's folder",        "kavo.ini",
+                           "the program", "the program's folder", "the folder above the program's",
+                           "the folder above both"};
+    for (int writable = 0; writable < 8; ++writable) {
         SCOPED_TRACE(cases[writable]);
-        KavoService service("kavo_security_writable", "security_writable");
-        std::string programDir = service.dir + "\\tools";
+        KavoService service("kavo_security_writable", "security_writable", "kavo");
+        std::string top = service.dir.substr(0, service.dir.find_last_of('\\'));
+        std::string toolsDir = top + "\\tools";
+        std::string programDir = toolsDir + "\\bin";
         std::string program = programDir + "\\hosted_child.exe";
+        ASSERT_TRUE(CreateDirectoryA(toolsDir.c_str(), NULL));
         ASSERT_TRUE(CreateDirectoryA(programDir.c_str(), NULL));
         ASSERT_TRUE(CopyFileTo(HostedChildPath(), program));
         // Were it started, the program would end by itself.
         std::string options = service.log + " -exit-after=300";
         ASSERT_TRUE(RegisterKavo(service, KavoIni(program, options, service.guard.name, "0")));
-        const std::string paths[] = {service.dir, service.IniPath(), program, programDir};
-        ASSERT_TRUE(AllowOthersToWrite(paths[writable]));
+        const std::string paths[] = {"", service.ExePath(), service.dir, service.IniPath(), program,
+                                     programDir, toolsDir, top};
+        if (writable) {
+            ASSERT_TRUE(AllowOthersToWrite(paths[writable]));
+        }
 
         SERVICE_STATUS_PROCESS reported = {};
         ASSERT_TRUE(StartUntilStopped(service.guard.name, &reported));
         EXPECT_EQ((DWORD)SERVICE_STOPPED, reported.dwCurrentState);
-        EXPECT_EQ((DWORD)ERROR_INVALID_ACL, reported.dwWin32ExitCode);
+        EXPECT_EQ(writable ? (DWORD)ERROR_INVALID_ACL : 0u, reported.dwWin32ExitCode);
         EXPECT_EQ(0u, reported.dwServiceSpecificExitCode);
-        EXPECT_FALSE(FileExists(service.log));
+        EXPECT_EQ(!writable, FileExists(service.log));
     }
 }
 
