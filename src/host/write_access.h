@@ -3,6 +3,12 @@
 #pragma once
 
 #include <stddef.h>
+#include <windows.h>
+
+#include "host/portable_write_access.h"
+
+// The id as numbers; 0 when it is no valid id of at most size bytes.
+int ReadAccountId(PSID sid, DWORD size, AccountId* id);
 
 // 1 when a broad group may change the file or folder (see
 // host/portable_write_access.h), or when its security cannot be read; 0 when
