@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <sddl.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 
@@ -315,24 +314,6 @@ TEST(HostService, WithoutTheGuardTheServiceStillRuns)
     }
 }
 
-// File names (lower case) of the modules a process has loaded.
-std::vector<std::string> ModulesOfProcess(DWORD processId)
-{
-    std::vector<std::string> names;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return names;
-    MODULEENTRY32 module;
-    module.dwSize = sizeof module;
-    for (BOOL more = Module32First(snapshot, &module); more; more = Module32Next(snapshot, &module)) {
-        std::string name = module.szModule;
-        std::transform(name.begin(), name.end(), name.begin(), ::tolower);
-        names.push_back(name);
-    }
-    CloseHandle(snapshot);
-    return names;
-}
-
 // The running service process has loaded none of the DLLs that only the
 // dialog needs: every hosted service would pay for them as long as it runs.
 TEST(HostService, ServiceProcessLoadsNoDialogLibraries)
@@ -341,7 +322,9 @@ TEST(HostService, ServiceProcessLoadsNoDialogLibraries)
     ASSERT_TRUE(RegisterHosting(service, "", 0));
     ASSERT_TRUE(StartServiceNow(service.guard.name));
     WaitForLogLine(service.log, "ready");
-    std::vector<std::string> modules = ModulesOfProcess(ServiceProcessId(service.guard.name));
+    std::vector<std::string> modules;
+    for (const std::string& path : ModulesOfProcess(ServiceProcessId(service.guard.name)))
+        modules.push_back(path.substr(path.rfind('\\') + 1));
     auto loaded = [&](const char* name) { return std::find(modules.begin(), modules.end(), name) != modules.end(); };
     ASSERT_TRUE(loaded("kavo.exe") && loaded("advapi32.dll")) << "the service process's modules were not read";
     for (const char* dll : {"shell32.dll", "comdlg32.dll", "comctl32.dll", "shlwapi.dll", "shcore.dll", "uxtheme.dll",
