@@ -19,32 +19,26 @@ static void CheckMutexName(const std::string& serviceName, size_t size)
 // An account id from the input, with up to one sub-authority more than any id holds.
 static AccountId ReadAccount(InputReader& input)
 {
-    AccountId id = {};
-    id.authority = input.Byte() % 6;
-    id.subAuthorityCount = input.Byte() % (ACCOUNT_ID_MAX_SUB_AUTHORITIES + 2);
-    for (uint32_t i = 0; i < ACCOUNT_ID_MAX_SUB_AUTHORITIES; ++i)
-        id.subAuthorities[i] = input.Byte() | (uint32_t)input.Byte() << 8;
+    AccountId id = {input.Byte() % 6u, input.Byte() % (ACCOUNT_ID_MAX_SUB_AUTHORITIES + 2u), {}};
+    for (uint32_t& subAuthority : id.subAuthorities)
+        subAuthority = input.Byte() | (uint32_t)input.Byte() << 8;
     return id;
-}
-
-static bool IsSame(const AccountId& a, const AccountId& b)
-{
-    return a.authority == b.authority && a.subAuthorityCount == b.subAuthorityCount &&
-           a.subAuthorityCount <= ACCOUNT_ID_MAX_SUB_AUTHORITIES &&
-           memcmp(a.subAuthorities, b.subAuthorities, a.subAuthorityCount * sizeof a.subAuthorities[0]) == 0;
 }
 
 // Whose mutex counts as another kavo's: SYSTEM's, the Administrators' and
 // the own account's, and no other.
 static void CheckGuardOwner(InputReader& input)
 {
-    const AccountId system = {5, 1, {18}};
-    const AccountId administrators = {5, 2, {32, 544}};
+    auto same = [](const AccountId& a, const AccountId& b) {
+        return a.authority == b.authority && a.subAuthorityCount == b.subAuthorityCount &&
+               a.subAuthorityCount <= ACCOUNT_ID_MAX_SUB_AUTHORITIES &&
+               memcmp(a.subAuthorities, b.subAuthorities, a.subAuthorityCount * sizeof a.subAuthorities[0]) == 0;
+    };
     AccountId owner = ReadAccount(input);
     AccountId own = ReadAccount(input);
-    bool wellKnown = IsSame(owner, system) || IsSame(owner, administrators);
+    bool wellKnown = same(owner, {5, 1, {18}}) || same(owner, {5, 2, {32, 544}});
     FUZZ_CHECK(IsInstanceGuardOwner(&owner, NULL) == wellKnown);
-    FUZZ_CHECK(IsInstanceGuardOwner(&owner, &own) == (wellKnown || IsSame(owner, own)));
+    FUZZ_CHECK(IsInstanceGuardOwner(&owner, &own) == (wellKnown || same(owner, own)));
     FUZZ_CHECK(IsInstanceGuardOwner(NULL, &own) == 0);
 }
 

@@ -119,7 +119,8 @@ DWORD RunScriptAt(Where where, const ScriptRun& run, const std::string& release,
         std::string text = ReadFileBytes(release + "\\" + script);
         size_t at = text.find(set);
         script = "tools-" + script;
-        if (at == std::string::npos || !WriteFileBytes(release + "\\" + script, text.insert(at + set.size(), run.tools))) {
+        if (at == std::string::npos ||
+            !WriteFileBytes(release + "\\" + script, text.insert(at + set.size(), run.tools))) {
             ADD_FAILURE_AT(where.file, where.line) << "no tools to replace in " << run.script;
             return STILL_ACTIVE;
         }
