@@ -149,4 +149,35 @@ TEST(MutexName, TooLongIsRefusedNeverWrittenPast)
     EXPECT_EQ(0, FormMutexName(name, 0, "x"));
 }
 
+// Only a kavo serving the name can have made a mutex that SYSTEM, the
+// Administrators group or the service's own account owns: no other account
+// may give an object such an owner.
+TEST(MutexName, WhoseMutexCountsAsAnotherKavo)
+{
+    const AccountId user = {5, 5, {21, 1, 2, 3, 1001}};
+    const AccountId service = {5, 1, {19}};   // Local Service
+    const AccountId tooLong = {5, ACCOUNT_ID_MAX_SUB_AUTHORITIES + 1, {21}};
+    const struct {
+        const char* what;
+        AccountId owner;
+        const AccountId* ownAccount;
+        int kavo;
+    } cases[] = {
+        {"SYSTEM", {5, 1, {18}}, &service, 1},
+        {"Administrators", {5, 2, {32, 544}}, NULL, 1},
+        {"the service's own account", service, &service, 1},
+        {"a user who runs the service", user, &user, 1},
+        {"another user", user, &service, 0},
+        {"Users", {5, 2, {32, 545}}, &service, 0},
+        {"Everyone", {1, 1, {0}}, &service, 0},
+        {"Administrators of another authority", {1, 2, {32, 544}}, &service, 0},
+        {"an id that starts as SYSTEM's", {5, 2, {18, 0}}, &service, 0},
+        {"an own account that could not be read", user, NULL, 0},
+        {"an id longer than any", tooLong, &tooLong, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.kavo, IsInstanceGuardOwner(&c.owner, c.ownAccount)) << c.what;
+    EXPECT_EQ(0, IsInstanceGuardOwner(NULL, &service)) << "no owner";
+}
+
 }  // namespace

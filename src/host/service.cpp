@@ -1,5 +1,7 @@
 #include "host/service.h"
 
+#include <aclapi.h>
+
 #include "entry/context.h"
 #include "host/launch.h"
 #include "host/portable_launch.h"
@@ -34,33 +36,116 @@ static void ReportServiceStatus(DWORD state, DWORD exitCode, DWORD serviceSpecif
     SetServiceStatus(ProgramContext.StatusHandle, &status);
 }
 
+// Room for an account id of the largest size there is, aligned as ids must be.
+typedef DWORD AccountIdBuffer[SECURITY_MAX_SID_SIZE / sizeof(DWORD)];
+
+// The account this process runs as; 0 when it cannot be read.
+static int ReadOwnAccount(AccountIdBuffer account)
+{
+    HANDLE token = NULL;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return 0;
+    union {
+        TOKEN_USER user;
+        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } buffer;
+    DWORD needed = 0;
+    int read = GetTokenInformation(token, TokenUser, &buffer, sizeof buffer, &needed) &&
+               CopySid(sizeof(AccountIdBuffer), account, buffer.user.User.Sid);
+    CloseHandle(token);
+    return read;
+}
+
+// S-1-5-first or S-1-5-first-second.
+static int FormNtAccountId(AccountIdBuffer account, BYTE count, DWORD first, DWORD second)
+{
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    if (!InitializeSid(account, &ntAuthority, count))
+        return 0;
+    *GetSidSubAuthority(account, 0) = first;
+    if (count > 1)
+        *GetSidSubAuthority(account, 1) = second;
+    return 1;
+}
+
+// The security of the service's mutex: owned by the account the service runs
+// as, and open to that account, SYSTEM and Administrators alone, so that no
+// other user can hold it open to keep the service from starting.
+struct GuardSecurity {
+    SECURITY_DESCRIPTOR Descriptor;
+    AccountIdBuffer System;
+    AccountIdBuffer Administrators;
+    DWORD Dacl[(sizeof(ACL) + 3 * (sizeof(ACCESS_ALLOWED_ACE) + SECURITY_MAX_SID_SIZE)) / sizeof(DWORD)];
+};
+
+static int BuildGuardSecurity(GuardSecurity* security, AccountIdBuffer ownAccount)
+{
+    PACL dacl = (PACL)security->Dacl;
+    return FormNtAccountId(security->System, 1, SECURITY_LOCAL_SYSTEM_RID, 0) &&
+           FormNtAccountId(security->Administrators, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS) &&
+           InitializeAcl(dacl, sizeof security->Dacl, ACL_REVISION) &&
+           AddAccessAllowedAce(dacl, ACL_REVISION, MUTEX_ALL_ACCESS, security->System) &&
+           AddAccessAllowedAce(dacl, ACL_REVISION, MUTEX_ALL_ACCESS, security->Administrators) &&
+           (EqualSid(ownAccount, security->System) ||
+            AddAccessAllowedAce(dacl, ACL_REVISION, MUTEX_ALL_ACCESS, ownAccount)) &&
+           InitializeSecurityDescriptor(&security->Descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+           SetSecurityDescriptorOwner(&security->Descriptor, ownAccount, FALSE) &&
+           SetSecurityDescriptorDacl(&security->Descriptor, TRUE, dacl, FALSE);
+}
+
+// Whether an existing mutex of the name was made by a kavo that serves it
+// (see IsInstanceGuardOwner); ownAccount is NULL when it could not be read.
+static int IsGuardOfAnotherKavo(HANDLE mutex, PSID ownAccount)
+{
+    PSID ownerSid = NULL;
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    int kavo = 0;
+    if (GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &ownerSid, NULL, NULL, NULL,
+                        &descriptor) == ERROR_SUCCESS) {
+        AccountId owner, own;
+        int hasOwner = ownerSid && ReadAccountId(ownerSid, SECURITY_MAX_SID_SIZE, &owner);
+        int hasOwn = ownAccount && ReadAccountId(ownAccount, SECURITY_MAX_SID_SIZE, &own);
+        kavo = IsInstanceGuardOwner(hasOwner ? &owner : NULL, hasOwn ? &own : NULL);
+    }
+    if (descriptor)
+        LocalFree(descriptor);
+    return kavo;
+}
+
+// The name carries no Global\ prefix: a service runs in session 0, whose
+// namespace is the global one, on every Windows. Anyone may make a mutex
+// there, so one that exists already counts only when its owner shows that a
+// kavo made it; a name someone else took leaves this service without the
+// guard, as does a name too long for it or a mutex that cannot be made.
 int InstanceAlreadyRunning()
 {
     ProgramContext.InstanceMutex = NULL;
     char name[TEXT_SIZE];
-    // A name too long for the mutex runs without the guard, as when the mutex
-    // cannot be made.
     if (!FormMutexName(name, sizeof name, ProgramContext.Config.serviceName))
         return 0;
-    HANDLE existing = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name);
-    if (existing) {
-        ProgramContext.InstanceMutex = existing;
-        return 1;
-    }
-    // Open to every account, so that a process under another account still
-    // finds it.
-    SECURITY_DESCRIPTOR descriptor;
+    AccountIdBuffer ownAccount;
+    GuardSecurity security;
+    int knowsOwnAccount = ReadOwnAccount(ownAccount);
     SECURITY_ATTRIBUTES attributes;
     attributes.nLength = sizeof attributes;
-    attributes.lpSecurityDescriptor = NULL;
+    attributes.lpSecurityDescriptor =
+        knowsOwnAccount && BuildGuardSecurity(&security, ownAccount) ? &security.Descriptor : NULL;
     attributes.bInheritHandle = TRUE;
-    if (InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-        SetSecurityDescriptorDacl(&descriptor, TRUE, NULL, FALSE))
-        attributes.lpSecurityDescriptor = &descriptor;
     SetLastError(NO_ERROR);
-    ProgramContext.InstanceMutex = CreateMutexA(&attributes, FALSE, name);
-    // Made by another process between the two calls: that one serves the service.
-    return ProgramContext.InstanceMutex && GetLastError() == ERROR_ALREADY_EXISTS;
+    HANDLE mutex = CreateMutexA(&attributes, FALSE, name);
+    if (mutex && GetLastError() != ERROR_ALREADY_EXISTS) {
+        ProgramContext.InstanceMutex = mutex;
+        return 0;
+    }
+    // Made before: by another kavo, or by someone who took the name. A mutex
+    // this process may not open, or another kind of object, is no kavo's.
+    if (mutex && IsGuardOfAnotherKavo(mutex, knowsOwnAccount ? ownAccount : NULL)) {
+        ProgramContext.InstanceMutex = mutex;
+        return 1;
+    }
+    if (mutex)
+        CloseHandle(mutex);
+    return 0;
 }
 
 // Takes the stop for the calling thread; 0 when the other thread has it already.

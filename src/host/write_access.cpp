@@ -10,8 +10,7 @@
 #include "text/sjis_path.h"
 #include "text/text.h"
 
-// The id as numbers; 0 when it is no valid id of at most size bytes.
-static int ReadAccountId(PSID sid, DWORD size, AccountId* id)
+int ReadAccountId(PSID sid, DWORD size, AccountId* id)
 {
     // The fixed part of an id: revision, count, authority.
     const DWORD kFixedSidSize = 8;

@@ -5,6 +5,12 @@
 #pragma once
 
 #include <stddef.h>
+#include <windows.h>
+
+#include "host/portable_write_access.h"
+
+// The id as numbers; 0 when it is no valid id of at most size bytes.
+int ReadAccountId(PSID sid, DWORD size, AccountId* id);
 
 // Checks, in this order, kavo.exe, kavo's folder and every folder above it,
 // kavo.ini, then programFile (the file the launch starts, see

@@ -1,8 +1,8 @@
 // kavo.exe as the service control manager runs it: the hosted program's command
 // line and folder, the close messages a stop sends, and what the service reports.
 #include <gtest/gtest.h>
-#include <aclapi.h>
-#include <tlhelp32.h>
+#include <windows.h>
+#include <sddl.h>
 
 #include <algorithm>
 
@@ -236,25 +236,15 @@ TEST(HostService, FailedLaunchIsReported)
     }
 }
 
-// While the service runs, its instance guard is the mutex "$$kavo$$<name>$$",
-// open to every account (no DACL). A second kavo.exe in service mode for the
-// same name ends at once with 0, and the service goes on.
+// While the service runs, its instance guard is the mutex "$$kavo$$<name>$$".
+// A second kavo.exe in service mode for the same name ends at once with 0,
+// and the service goes on.
 TEST(HostService, SecondInstanceEndsAtOnce)
 {
     KavoService service("kavo_second", "service_second");
     ASSERT_TRUE(RegisterHosting(service, "", 0));
     ASSERT_TRUE(StartServiceNow(service.guard.name));
     WaitForLogLine(service.log, "ready");
-
-    HANDLE guard = OpenMutexA(SYNCHRONIZE | READ_CONTROL, FALSE, "$$kavo$$kavo_second$$");
-    ASSERT_TRUE(guard != NULL) << GetLastError();
-    PACL dacl = (PACL)1;
-    PSECURITY_DESCRIPTOR descriptor = NULL;
-    EXPECT_EQ((DWORD)ERROR_SUCCESS, GetSecurityInfo(guard, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, NULL, NULL,
-                                                    &dacl, NULL, &descriptor));
-    EXPECT_TRUE(dacl == NULL);
-    LocalFree(descriptor);
-    CloseHandle(guard);
 
     Program second;
     ASSERT_TRUE(StartProgram(second, QuotedPath(service.dir + "\\kavo.exe"), BuildDir()));
@@ -273,36 +263,51 @@ TEST(HostService, SecondInstanceEndsAtOnce)
     EXPECT_EQ("exit 0", WaitForLogLine(service.log, "exit "));
 }
 
-// A service name too long for the instance guard's name: the service runs
-// without the guard.
-TEST(HostService, NameTooLongForTheGuardStillRuns)
+// Where the instance guard cannot be had the service runs without it: a name
+// too long for the guard's, or a name someone took first. Another account's
+// mutex (open to all, or to no one) or another kind of object of that name is
+// no kavo's: only SYSTEM, administrators and the service's own account can own
+// a kavo's mutex. (Under Wine every process runs as one account, which may
+// give a mutex any owner: "another user" is an id of no account there.)
+TEST(HostService, WithoutTheGuardTheServiceStillRuns)
 {
-    KavoService service(std::string(250, 'k'), "service_longname");
-    ASSERT_TRUE(RegisterHosting(service, "", 1));
-    ASSERT_TRUE(StartServiceNow(service.guard.name));
-    WaitForLogLine(service.log, "ready");
-    WaitForServiceState(service.guard.name, SERVICE_RUNNING);
-    ASSERT_TRUE(StopServiceNow(service.guard.name));
-    WaitForServiceState(service.guard.name, SERVICE_STOPPED);
-    EXPECT_EQ("close SC_CLOSE main1 unowned visible", WaitForLogLine(service.log, "close "));
-}
-
-// File names (lower case) of the modules a process has loaded.
-std::vector<std::string> ModulesOfProcess(DWORD processId)
-{
-    std::vector<std::string> names;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return names;
-    MODULEENTRY32 module;
-    module.dwSize = sizeof module;
-    for (BOOL more = Module32First(snapshot, &module); more; more = Module32Next(snapshot, &module)) {
-        std::string name = module.szModule;
-        std::transform(name.begin(), name.end(), name.begin(), ::tolower);
-        names.push_back(name);
+    const struct {
+        const char* what;
+        std::string name;
+        const char* taken;   // the name made first: a mutex with this security (SDDL), or "event"
+    } cases[] = {
+        {"a name too long for the guard", std::string(250, 'k'), NULL},
+        {"another user's mutex, open to all", "kavo_squatted", "O:S-1-5-21-0-0-0-1001D:(A;;GA;;;WD)"},
+        {"another user's mutex, open to no one", "kavo_squatted", "O:S-1-5-21-0-0-0-1001D:"},
+        {"an event", "kavo_squatted", "event"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        KavoService service(c.name, "service_guard");
+        ASSERT_TRUE(RegisterHosting(service, "", 1));
+        std::string name = "$$kavo$$" + c.name + "$$";
+        PSECURITY_DESCRIPTOR descriptor = NULL;
+        SECURITY_ATTRIBUTES attributes = {sizeof attributes, NULL, FALSE};
+        HANDLE taken = NULL;
+        if (c.taken && std::string(c.taken) == "event") {
+            taken = CreateEventA(NULL, TRUE, FALSE, name.c_str());
+        } else if (c.taken) {
+            ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(c.taken, SDDL_REVISION_1, &descriptor,
+                                                                             NULL));
+            attributes.lpSecurityDescriptor = descriptor;
+            taken = CreateMutexA(&attributes, FALSE, name.c_str());
+            LocalFree(descriptor);
+        }
+        EXPECT_EQ(c.taken != NULL, taken != NULL) << GetLastError();
+        ASSERT_TRUE(StartServiceNow(service.guard.name));
+        WaitForLogLine(service.log, "ready");
+        WaitForServiceState(service.guard.name, SERVICE_RUNNING);
+        ASSERT_TRUE(StopServiceNow(service.guard.name));
+        WaitForServiceState(service.guard.name, SERVICE_STOPPED);
+        EXPECT_EQ("close SC_CLOSE main1 unowned visible", WaitForLogLine(service.log, "close "));
+        if (taken)
+            CloseHandle(taken);
     }
-    CloseHandle(snapshot);
-    return names;
 }
 
 // The running service process has loaded none of the DLLs that only the
@@ -313,7 +318,9 @@ TEST(HostService, ServiceProcessLoadsNoDialogLibraries)
     ASSERT_TRUE(RegisterHosting(service, "", 0));
     ASSERT_TRUE(StartServiceNow(service.guard.name));
     WaitForLogLine(service.log, "ready");
-    std::vector<std::string> modules = ModulesOfProcess(ServiceProcessId(service.guard.name));
+    std::vector<std::string> modules;
+    for (const std::string& path : ModulesOfProcess(ServiceProcessId(service.guard.name)))
+        modules.push_back(path.substr(path.rfind('\\') + 1));
     auto loaded = [&](const char* name) { return std::find(modules.begin(), modules.end(), name) != modules.end(); };
     ASSERT_TRUE(loaded("kavo.exe") && loaded("advapi32.dll")) << "the service process's modules were not read";
     for (const char* dll : {"shell32.dll", "comdlg32.dll", "comctl32.dll", "shlwapi.dll", "shcore.dll", "uxtheme.dll",

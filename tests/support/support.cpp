@@ -245,6 +245,23 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM parameter)
 }
 }  // namespace
 
+std::vector<std::string> ModulesOfProcess(DWORD processId)
+{
+    std::vector<std::string> paths;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return paths;
+    MODULEENTRY32 module;
+    module.dwSize = sizeof module;
+    for (BOOL more = Module32First(snapshot, &module); more; more = Module32Next(snapshot, &module)) {
+        std::string path = module.szExePath;
+        std::transform(path.begin(), path.end(), path.begin(), ::tolower);
+        paths.push_back(path);
+    }
+    CloseHandle(snapshot);
+    return paths;
+}
+
 std::vector<HWND> WindowsOfProcess(DWORD processId, const char* className)
 {
     WindowSearch search = {processId, className, {}};

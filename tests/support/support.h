@@ -81,6 +81,9 @@ DWORD WaitForExitAt(Where where, Program& program, DWORD deadlineMs = kExitDeadl
 // Visible or hidden top-level windows of a process with the given class (NULL: any).
 std::vector<HWND> WindowsOfProcess(DWORD processId, const char* className);
 
+// Full paths, in lower case, of the modules a process has loaded.
+std::vector<std::string> ModulesOfProcess(DWORD processId);
+
 // Waits for a top-level window of the process with that class and, when
 // caption is not NULL, that caption (bytes as GetWindowTextA gives them).
 HWND WaitForWindowAt(Where where, DWORD processId, const char* className, const char* caption,
