@@ -24,7 +24,8 @@ rem 256 文字以内、ほかのサービスの名前や表示名でない）、
 rem でないファイル）、各値が ANSI コード ページで書けて 259 バイト以内、終了方法、
 rem 停止の猶予、フォルダー（Windows フォルダーとシステム フォルダーは不可、
 rem kavo.ini がまだないこと）。途中の手順が失敗したときは、作ったものを消して、
-rem 失敗した手順を表示します。
+rem 失敗した手順を表示します。アプリケーション ログのイベント ソース（サービス名）も
+rem 登録します。
 rem Run it as an administrator. kavo.exe is copied from this script's folder.
 rem This file is in code page 932 (save it as ANSI in Notepad).
 rem Everything is checked before anything is written: the name (not empty, no
@@ -32,7 +33,8 @@ rem \ / or ", at most 256 characters, no other service's name or display name),
 rem the program (a file, not a folder), every value (written in the ANSI code
 rem page, at most 259 bytes), the exit method, the stop timeout, the folder (not
 rem the Windows or the system folder, no kavo.ini in it yet). When a later step
-rem fails, what the script made is removed and the step is named.
+rem fails, what the script made is removed and the step is named. It also
+rem registers the service's event source (its name) in the Application log.
 rem
 rem 終了コード / exit code:
 rem   0  登録して起動した（サービスは実行中）/ installed and running
@@ -290,6 +292,19 @@ endlocal & set "queried=%errorlevel%"
 if not "%queried%"=="0" goto StepFailed
 set "made.service=1"
 
+rem The event source of the service's entries in the Application log, unless
+rem a source of that name exists: the service mends its own at each start, and
+rem writes under "NAME (kavo)" when the name is another program's source.
+set "source=HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\%name%"
+reg query "%source%" > nul 2>&1
+if not errorlevel 1 goto SourceExists
+setlocal EnableDelayedExpansion
+reg add "!source!" /v EventMessageFile /t REG_EXPAND_SZ /d "!folder!\!kavo!" /f > nul 2>&1
+reg add "!source!" /v TypesSupported /t REG_DWORD /d 7 /f > nul 2>&1
+reg add "!source!" /v kavo /t REG_DWORD /d 1 /f > nul 2>&1
+endlocal
+:SourceExists
+
 rem Restart on failure: after 5 s, 10 s, then every minute; the count of
 rem failures starts again after a day without one. The failure flag makes a
 rem stop with an error code a failure too (a program that ended with a
@@ -360,6 +375,7 @@ goto Undo
 rem Removes what this run made, and says what could not be removed.
 :Undo
 if defined made.service call :RemoveService
+if defined made.service call :RemoveSources
 if defined made.ini del /f /q "%folder%\kavo.ini" > nul 2>&1
 if defined made.exe del /f /q "%folder%\%kavo%" > nul 2>&1
 if defined made.folders call :RemoveFolders
@@ -670,6 +686,18 @@ for /l %%i in (1,1,60) do (
     ping -n 2 127.0.0.1 > nul
 )
 :ServiceRemoved
+endlocal
+exit /b
+
+rem Removes the service's event sources that are kavo's (those with the value
+rem kavo); another program's source of that name stays.
+:RemoveSources
+setlocal EnableDelayedExpansion
+set "sources=HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application"
+reg query "!sources!\!name!" /v kavo > nul 2>&1
+if not errorlevel 1 reg delete "!sources!\!name!" /f > nul 2>&1
+reg query "!sources!\!name! (kavo)" /v kavo > nul 2>&1
+if not errorlevel 1 reg delete "!sources!\!name! (kavo)" /f > nul 2>&1
 endlocal
 exit /b
 

@@ -2,6 +2,7 @@
 
 #include "entry/context.h"
 #include "entry/load_proc.h"
+#include "host/event_log.h"
 #include "host/portable_launch.h"
 #include "settings/portable_stop_timeout.h"
 
@@ -113,6 +114,7 @@ static BOOL CALLBACK CloseChildWindowsProc(HWND window, LPARAM parameter)
         message = WM_SYSCOMMAND;
         wParam = SC_CLOSE;
     }
+    NoteWindowAsked(window);
     if (!request->bounded) {
         SendMessageA(window, message, wParam, 0);
         return TRUE;

@@ -138,8 +138,10 @@ TEST(SecurityService, PathsWithSpacesAndTheOnlyFileWritten)
 // ---- What users other than administrators may change ----
 
 // kavo's folder, kavo.ini, the hosted program or its folder writable by others
-// (under Wine: by Everyone): the service starts nothing and stops with
-// ERROR_INVALID_ACL, the code the security notes name.
+// (under Wine: by Everyone): the service starts nothing, stops with
+// ERROR_INVALID_ACL, the code the security notes name, and its event log entry
+// names the path (a folder with its backslash) and the account, which the
+// check does not tell yet.
 TEST(SecurityService, NothingOthersMayChangeIsStarted)
 {
     const char* cases[] = {"kavo's folder", "kavo.ini", "the program", "the program's folder"};
@@ -155,13 +157,20 @@ TEST(SecurityService, NothingOthersMayChangeIsStarted)
         ASSERT_TRUE(RegisterKavo(service, KavoIni(program, options, service.guard.name, "0")));
         const std::string paths[] = {service.dir, service.IniPath(), program, programDir};
         ASSERT_TRUE(AllowOthersToWrite(paths[writable]));
+        const std::string named[] = {service.dir + "\\", service.IniPath(), program, programDir + "\\"};
 
+        size_t mark = EventLogMark();
         SERVICE_STATUS_PROCESS reported = {};
         ASSERT_TRUE(StartUntilStopped(service.guard.name, &reported));
         EXPECT_EQ((DWORD)SERVICE_STOPPED, reported.dwCurrentState);
         EXPECT_EQ((DWORD)ERROR_INVALID_ACL, reported.dwWin32ExitCode);
         EXPECT_EQ(0u, reported.dwServiceSpecificExitCode);
         EXPECT_FALSE(FileExists(service.log));
+        std::vector<EventEntry> entries = EventEntriesSince(mark, service.guard.name);
+        EXPECT_EQ("112 error", BriefOf(entries));
+        if (entries.size() == 1) {
+            EXPECT_EQ((std::vector<std::string>{named[writable], "?"}), entries[0].strings);
+        }
     }
 }
 

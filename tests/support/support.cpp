@@ -758,6 +758,131 @@ std::string WaitForLogLineAt(Where where, const std::string& path, const std::st
     return line;
 }
 
+// The service processes' debug output, where the bench sends it.
+static std::string ServicesDebugLog()
+{
+    return BuildDir() + "\\wine\\services.log";
+}
+
+size_t EventLogMark()
+{
+    return ReadFileBytes(ServicesDebugLog()).size();
+}
+
+// A string as Wine's debug output writes it, L"..." with C escapes and \xxxx
+// (four hexadecimal digits) for any other character, back in the ANSI code
+// page; "..." after it where Wine cut it.
+static std::string WineDebugString(const std::string& text, size_t start)
+{
+    std::wstring wide;
+    size_t i = start + 2;
+    for (; i < text.size() && text[i] != '"'; ++i) {
+        if (text[i] != '\\' || i + 1 >= text.size()) {
+            wide += (wchar_t)(unsigned char)text[i];
+            continue;
+        }
+        char escaped = text[++i];
+        if (isxdigit((unsigned char)escaped) && i + 4 <= text.size()) {
+            wide += (wchar_t)strtoul(text.substr(i, 4).c_str(), NULL, 16);
+            i += 3;
+        } else {
+            wide += escaped == 'n' ? L'\n' : escaped == 'r' ? L'\r' : escaped == 't' ? L'\t' : (wchar_t)escaped;
+        }
+    }
+    std::string ansi(wide.size() * 2 + 1, '\0');
+    int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)wide.size(), &ansi[0], (int)ansi.size(), NULL, NULL);
+    ansi.resize(length > 0 ? length : 0);
+    return text.compare(i, 4, "\"...") == 0 ? ansi + "..." : ansi;
+}
+
+// Wine's ReportEventW writes, on the thread that reports, first
+//   TTTT:fixme:advapi:ReportEventW (handle,type,category,id,sid,count,...): stub
+// and then each string on a line of its own, TTTT:err|warn|trace:eventlog:ReportEventW L"...".
+// The source comes before, from the RegisterEventSourceW of the same thread.
+std::vector<EventEntry> EventEntriesSince(size_t mark, const std::string& source)
+{
+    struct Pending {
+        std::string source;
+        EventEntry entry;
+        size_t count = 0;
+    };
+    std::map<std::string, Pending> threads;
+    std::vector<EventEntry> entries;
+    std::string log = ReadFileBytes(ServicesDebugLog());
+    for (size_t start = mark, end; start < log.size(); start = end + 1) {
+        end = log.find('\n', start);
+        if (end == std::string::npos)
+            break;   // a line still being written
+        std::string line = log.substr(start, end - start);
+        size_t colon = line.find(':');
+        if (colon == std::string::npos)
+            continue;
+        Pending& thread = threads[line.substr(0, colon)];
+        std::string what = line.substr(colon + 1);
+        if (what.compare(0, 35, "fixme:advapi:RegisterEventSourceW (") == 0) {
+            size_t name = what.find(",L\"");
+            thread.source = name == std::string::npos ? "" : WineDebugString(what, name + 1);
+        } else if (what.compare(0, 27, "fixme:advapi:ReportEventW (") == 0) {
+            std::vector<std::string> fields;
+            for (size_t field = 27, comma; field < what.size(); field = comma + 1) {
+                comma = what.find(',', field);
+                fields.push_back(what.substr(field, comma == std::string::npos ? std::string::npos : comma - field));
+                if (comma == std::string::npos)
+                    break;
+            }
+            thread.entry = EventEntry();
+            thread.count = fields.size() > 5 ? strtoul(fields[5].c_str(), NULL, 16) : 0;
+            if (fields.size() > 5) {
+                thread.entry.type = (WORD)strtoul(fields[1].c_str(), NULL, 16);
+                thread.entry.id = strtoul(fields[3].c_str(), NULL, 16);
+            }
+            if (thread.count == 0 && thread.source == source)
+                entries.push_back(thread.entry);
+        } else if (what.find(":eventlog:ReportEventW L\"") != std::string::npos && thread.count > 0) {
+            thread.entry.strings.push_back(WineDebugString(what, what.find("L\"")));
+            if (--thread.count == 0 && thread.source == source)
+                entries.push_back(thread.entry);
+        }
+    }
+    return entries;
+}
+
+std::string EventEntry::Brief() const
+{
+    const char* name = type == EVENTLOG_ERROR_TYPE         ? "error"
+                       : type == EVENTLOG_WARNING_TYPE     ? "warning"
+                       : type == EVENTLOG_INFORMATION_TYPE ? "information"
+                                                           : "other";
+    return std::to_string(id) + " " + name;
+}
+
+std::string BriefOf(const std::vector<EventEntry>& entries)
+{
+    std::string brief;
+    for (const EventEntry& entry : entries)
+        brief += (brief.empty() ? "" : ", ") + entry.Brief();
+    return brief;
+}
+
+std::string DescribeEventSource(const std::string& source)
+{
+    HKEY key;
+    std::string path = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\" + source;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return "missing";
+    std::string description;
+    for (const char* name : {"EventMessageFile", "TypesSupported", "kavo"}) {
+        BYTE data[MAX_PATH * 2] = {};
+        DWORD type = 0, size = sizeof data - 1;
+        if (RegQueryValueExA(key, name, NULL, &type, data, &size) != ERROR_SUCCESS)
+            continue;
+        std::string value = type == REG_DWORD ? std::to_string(*(DWORD*)data) : std::string((char*)data);
+        description += (description.empty() ? "" : "; ") + std::string(name) + "=" + value;
+    }
+    RegCloseKey(key);
+    return description;
+}
+
 void EndProcessById(DWORD processId)
 {
     HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
