@@ -401,9 +401,18 @@ static bool ServiceIsGone(const std::string& name)
     return gone;
 }
 
+static const char kEventSources[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\";
+
+static void DeleteEventSources(const std::string& name)
+{
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (kEventSources + name).c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (kEventSources + name + " (kavo)").c_str());
+}
+
 ServiceGuard::ServiceGuard(const std::string& serviceName) : name(serviceName)
 {
     DeleteServiceNow(name);
+    DeleteEventSources(name);
     if (!PollUntil([&] { return ServiceIsGone(name); }, kServiceStopDeadline))
         ADD_FAILURE() << "service " << name << " is still there after its deletion";
 }
@@ -412,6 +421,7 @@ ServiceGuard::~ServiceGuard()
 {
     ForgetServiceOf(name);
     DeleteServiceNow(name);
+    DeleteEventSources(name);
 }
 
 bool WaitForServiceStateAt(Where where, const std::string& name, DWORD state, SERVICE_STATUS* last,
@@ -867,8 +877,7 @@ std::string BriefOf(const std::vector<EventEntry>& entries)
 std::string DescribeEventSource(const std::string& source)
 {
     HKEY key;
-    std::string path = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\" + source;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kEventSources + source).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return "missing";
     std::string description;
     for (const char* name : {"EventMessageFile", "TypesSupported", "kavo"}) {
@@ -881,6 +890,58 @@ std::string DescribeEventSource(const std::string& source)
     }
     RegCloseKey(key);
     return description;
+}
+
+bool MakeEventSourceAt(Where where, const std::string& source, const std::string& file, bool marked)
+{
+    HKEY key;
+    const DWORD mark = 1;
+    bool made = RegCreateKeyExA(HKEY_LOCAL_MACHINE, (kEventSources + source).c_str(), 0, NULL, 0, KEY_SET_VALUE,
+                                NULL, &key, NULL) == ERROR_SUCCESS;
+    if (made) {
+        made = RegSetValueExA(key, "EventMessageFile", 0, REG_EXPAND_SZ, (const BYTE*)file.c_str(),
+                              (DWORD)file.size() + 1) == ERROR_SUCCESS &&
+               (!marked || RegSetValueExA(key, "kavo", 0, REG_DWORD, (const BYTE*)&mark, sizeof mark) == ERROR_SUCCESS);
+        RegCloseKey(key);
+    }
+    if (!made)
+        ADD_FAILURE_AT(where.file, where.line) << "cannot make the event source " << source;
+    return made;
+}
+
+void ExpectRestartOnFailureAt(Where where, const std::string& name, bool flag, size_t mark)
+{
+    SCOPED_TRACE(testing::Message() << where.file << ":" << where.line);
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceA(manager, name.c_str(), SERVICE_QUERY_CONFIG) : NULL;
+    EXPECT_TRUE(service != NULL);
+    BYTE buffer[1024];
+    DWORD needed = 0;
+    if (service && QueryServiceConfig2A(service, SERVICE_CONFIG_FAILURE_ACTIONS, buffer, sizeof buffer, &needed)) {
+        const SERVICE_FAILURE_ACTIONSA* actions = (const SERVICE_FAILURE_ACTIONSA*)buffer;
+        const DWORD delays[] = {5000, 10000, 60000};
+        EXPECT_EQ(86400u, actions->dwResetPeriod);
+        EXPECT_EQ(3u, actions->cActions);
+        for (DWORD i = 0; i < actions->cActions && i < 3; ++i) {
+            EXPECT_EQ(SC_ACTION_RESTART, actions->lpsaActions[i].Type);
+            EXPECT_EQ(delays[i], actions->lpsaActions[i].Delay);
+        }
+    } else if (service) {
+        printf("Wine's service manager keeps no failure actions (error %lu): only the reset period is checked\n",
+               GetLastError());
+        const char given[] = "SERVICE_CONFIG_FAILURE_ACTIONS not implemented: period 86400 msg (null) cmd (null)";
+        EXPECT_NE(std::string::npos, ReadFileBytes(ServicesDebugLog()).find(given, mark));
+    }
+    if (service && flag) {
+        if (QueryServiceConfig2A(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, buffer, sizeof buffer, &needed))
+            EXPECT_TRUE(((const SERVICE_FAILURE_ACTIONS_FLAG*)buffer)->fFailureActionsOnNonCrashFailures);
+        else
+            printf("Wine's service manager keeps no failure flag (error %lu): not checked\n", GetLastError());
+    }
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
 }
 
 void EndProcessById(DWORD processId)

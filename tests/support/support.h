@@ -113,7 +113,8 @@ std::string WindowText(HWND window);
 std::string Escaped(const std::string& bytes);
 
 // Services. A service name is deleted before the test uses it and again when
-// the guard goes (stopping it first if it runs).
+// the guard goes (stopping it first if it runs), with the event sources of that
+// name, kavo's and its stand-in (see host/event_log.h).
 struct ServiceGuard {
     std::string name;
     explicit ServiceGuard(const std::string& serviceName);
@@ -129,6 +130,14 @@ bool QueryServiceState(const std::string& name, SERVICE_STATUS* status);
 bool WaitForServiceStateAt(Where where, const std::string& name, DWORD state, SERVICE_STATUS* last = NULL,
                            DWORD deadlineMs = kExitDeadline);
 #define WaitForServiceState(...) WaitForServiceStateAt(HERE, __VA_ARGS__)
+
+// The recovery settings that install.cmd and the dialog make: restarts after 5,
+// 10 and 60 s, the count of failures reset after a day, and, when flag, the
+// failure flag. Wine's service manager keeps none of them (QueryServiceConfig2A
+// answers 124) and only says, in its debug output since the mark (see
+// EventLogMark), that it was given the day: that is checked instead.
+void ExpectRestartOnFailureAt(Where where, const std::string& name, bool flag, size_t mark);
+#define ExpectRestartOnFailure(...) ExpectRestartOnFailureAt(HERE, __VA_ARGS__)
 
 // Registration as the service control manager holds it.
 struct ServiceRegistration {
@@ -219,6 +228,9 @@ std::string BriefOf(const std::vector<EventEntry>& entries);
 // "EventMessageFile=...; TypesSupported=7; kavo=1" (the values that are
 // there), or "missing".
 std::string DescribeEventSource(const std::string& source);
+// Makes a source whose EventMessageFile is file, kavo's when marked.
+bool MakeEventSourceAt(Where where, const std::string& source, const std::string& file, bool marked);
+#define MakeEventSource(...) MakeEventSourceAt(HERE, __VA_ARGS__)
 
 // Ends a process by its id if it still runs (a hosted program left behind on purpose).
 void EndProcessById(DWORD processId);
