@@ -5,8 +5,11 @@
 #include "resources/messages.h"
 #include "text/text.h"
 
-// Where the sources of the Application log are registered.
+// Where the logs are registered, each with its sources below it, and the log
+// kavo writes to.
+static const char kLogsKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog";
 static const char kSourcesKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\";
+static const char kApplicationLog[] = "Application";
 // The value that makes a source kavo's; any other source is another program's.
 static const char kMarkValue[] = "kavo";
 // The source kavo writes under when another program has the service's name.
@@ -16,12 +19,41 @@ enum { CAPTION_SHOWN_SIZE = 64 };
 
 enum SourceOwner { kSourceMissing, kSourceOurs, kSourceOthers };
 
-static SourceOwner ReadSourceOwner(const char* key)
+// Whether another log has a source of that name, or is named so: the event
+// log finds a source in whichever log holds it, and takes a log's name for
+// the log itself.
+static int IsNameOfOtherLog(const char* name)
+{
+    HKEY logs;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kLogsKey, 0, KEY_ENUMERATE_SUB_KEYS, &logs) != ERROR_SUCCESS)
+        return 0;
+    int taken = 0;
+    char log[TEXT_SIZE];
+    DWORD size = sizeof log;
+    for (DWORD i = 0; !taken && RegEnumKeyExA(logs, i, log, &size, NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+         ++i, size = sizeof log) {
+        if (lstrcmpiA(log, kApplicationLog) == 0)
+            continue;
+        char key[2 * TEXT_SIZE];
+        HKEY source;
+        if (lstrcmpiA(log, name) == 0) {
+            taken = 1;
+        } else if (FormPathInDirectory(key, sizeof key, log, name) &&
+                   RegOpenKeyExA(logs, key, 0, KEY_QUERY_VALUE, &source) == ERROR_SUCCESS) {
+            RegCloseKey(source);
+            taken = 1;
+        }
+    }
+    RegCloseKey(logs);
+    return taken;
+}
+
+static SourceOwner ReadSourceOwner(const char* name, const char* key)
 {
     HKEY opened;
     LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &opened);
     if (error == ERROR_FILE_NOT_FOUND)
-        return kSourceMissing;
+        return IsNameOfOtherLog(name) ? kSourceOthers : kSourceMissing;
     // One that cannot be read may be anyone's.
     if (error != ERROR_SUCCESS)
         return kSourceOthers;
@@ -63,7 +95,7 @@ void InstallEventSource(const char* serviceName)
         char key[sizeof kSourcesKey + sizeof name];
         if (!FormSource(serviceName, standIn, name, sizeof name, key, sizeof key))
             return;
-        if (ReadSourceOwner(key) == kSourceOthers)
+        if (ReadSourceOwner(name, key) == kSourceOthers)
             continue;
         // Written even when it is right already: a write costs less than comparing.
         WriteSource(key);
@@ -77,7 +109,8 @@ void RemoveEventSource(const char* serviceName)
     for (int standIn = 0; standIn < 2; ++standIn) {
         char name[sizeof ProgramContext.EventSource];
         char key[sizeof kSourcesKey + sizeof name];
-        if (FormSource(serviceName, standIn, name, sizeof name, key, sizeof key) && ReadSourceOwner(key) == kSourceOurs)
+        if (FormSource(serviceName, standIn, name, sizeof name, key, sizeof key) &&
+            ReadSourceOwner(name, key) == kSourceOurs)
             RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
     }
 }

@@ -4,8 +4,9 @@
 //
 // The source is named after the service and is kavo's when its registry key
 // carries the value "kavo"; a source of that name that is not kavo's (another
-// program's) is never changed or removed: the entries then go under the source
-// "NAME (kavo)" instead, and when that too is another program's, nowhere.
+// program's, in this log or another) is never changed or removed: the entries
+// then go under the source "NAME (kavo)" instead, and when that too is another
+// program's, nowhere.
 //
 // Writing an entry never blocks or fails the service: an entry that cannot be
 // written is left out.

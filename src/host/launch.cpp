@@ -114,14 +114,15 @@ static BOOL CALLBACK CloseChildWindowsProc(HWND window, LPARAM parameter)
         message = WM_SYSCOMMAND;
         wParam = SC_CLOSE;
     }
-    NoteWindowAsked(window);
     if (!request->bounded) {
+        NoteWindowAsked(window);
         SendMessageA(window, message, wParam, 0);
         return TRUE;
     }
     DWORD left = MillisecondsLeft(request->startTick, GetTickCount(), request->boundMs);
     if (left == 0)
         return FALSE;
+    NoteWindowAsked(window);
     DWORD_PTR result;
     SendMessageTimeoutA(window, message, wParam, 0, SMTO_NORMAL, left, &result);
     return TRUE;

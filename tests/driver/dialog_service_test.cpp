@@ -148,28 +148,33 @@ TEST(DialogService, OkRegistersAndStartsOnYes)
     }
 }
 
-// The service's event source when the service starts: made when missing,
-// mended when it is kavo's but names another kavo.exe, never taken from
-// another program (kavo then writes under "NAME (kavo)"); deleting the service
-// (削除) removes kavo's sources and leaves the other program's.
+// The service's event source when the service starts: mended when it is
+// kavo's but names another kavo.exe, never taken from another program, in the
+// Application log or another (kavo then writes under "NAME (kavo)"); deleting
+// the service (削除) removes kavo's sources and leaves the other program's.
 TEST(DialogService, EventSourceAtStartAndDeletion)
 {
+    const char before[] = "C:\\other\\kavo.exe";   // the EventMessageFile of a source there already
     const struct {
         const char* name;
-        const char* before;   // EventMessageFile of a source there already
-        bool ours;            // that source carries kavo's mark
-    } cases[] = {{"none", NULL, false}, {"another kavo.exe's", "C:\\old\\kavo.exe", true},
-                 {"another program's", "C:\\other\\messages.dll", false}};
+        const char* log;   // where that source is
+        bool ours;
+    } cases[] = {{"another kavo.exe's", "Application", true},
+                 {"another program's", "Application", false},
+                 {"another log's", "System", false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ServiceDialog test("kavo_dlg_source");
         ASSERT_TRUE(Prepare(test));
         ASSERT_TRUE(Register(test));
-        if (c.before) {
-            ASSERT_TRUE(MakeEventSource(test.guard.name, c.before, c.ours));
-        }
-        bool standIn = c.before && !c.ours;
-        std::string source = test.guard.name + (standIn ? " (kavo)" : "");
+        std::string key = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\" + std::string(c.log) + "\\" +
+                          test.guard.name;
+        const DWORD kavos = 1;
+        ASSERT_EQ(0, RegSetKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), "EventMessageFile", REG_SZ, before,
+                                     sizeof before));
+        ASSERT_EQ(0, c.ours ? RegSetKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), "kavo", REG_DWORD, &kavos, sizeof kavos)
+                            : 0);
+        std::string source = test.guard.name + (c.ours ? "" : " (kavo)");
         size_t mark = EventLogMark();
         ASSERT_TRUE(Start(test));
         EXPECT_EQ("EventMessageFile=" + test.kavo.dir + "\\kavo.exe; TypesSupported=7; kavo=1",
@@ -182,9 +187,10 @@ TEST(DialogService, EventSourceAtStartAndDeletion)
         ClickButton(test.kavo.window, IDCANCEL);
         EXPECT_EQ(0u, WaitForExit(test.kavo.program));
         EXPECT_EQ("missing", DescribeEventSource(source));
-        EXPECT_EQ(standIn ? "EventMessageFile=" + std::string(c.before) : "missing",
-                  DescribeEventSource(test.guard.name));
+        EXPECT_EQ(c.ours ? "missing" : "EventMessageFile=" + std::string(before),
+                  DescribeEventSource(test.guard.name, c.log));
         EXPECT_EQ("100 information, 103 information", BriefOf(EventEntriesSince(mark, source)));
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
     }
 }
 

@@ -210,8 +210,10 @@ TEST(Resources, EventTextsInJapaneseAndEnglish)
          "A stop sends {5} to its windows and ends it by force when it has not closed after {4} seconds.",
          "プログラムを起動しました。\r\nプログラム: {1}\r\nオプション: {2}\r\nプロセス ID: {3}\r\n"
          "停止のときはウィンドウに {5} を送り、{4} 秒たっても終了しなければ強制終了します。"},
-        {101, "The program ended by itself with exit code 0, so the service stopped.\r\nProgram: {1}\r\nIt ran for {2} seconds.",
-         "プログラムが終了コード 0 で自分で終了したため、サービスを停止しました。\r\nプログラム: {1}\r\n実行時間: {2} 秒"},
+        {101, "The program ended by itself with exit code 0, so the service stopped.\r\nProgram: {1}\r\n"
+              "It ran for {2} seconds.",
+         "プログラムが終了コード 0 で自分で終了したため、サービスを停止しました。\r\n"
+         "プログラム: {1}\r\n実行時間: {2} 秒"},
         {102,
          "The program ended by itself with exit code {2} ({3}), so the service stopped with an error.\r\n"
          "Program: {1}\r\nIt ran for {4} seconds.",
@@ -238,7 +240,8 @@ TEST(Resources, EventTextsInJapaneseAndEnglish)
          "\r\n{1}\r\nAccount that can change it: {2}\r\nMake it changeable by administrators only, then start "
          "the service.",
          "管理者以外のユーザーも次のファイルまたはフォルダーを変更できるため、プログラムを起動しませんでした。"
-         "\r\n{1}\r\n変更できるアカウント: {2}\r\n管理者だけが変更できるようにしてから、サービスを起動してください。"},
+         "\r\n{1}\r\n変更できるアカウント: {2}\r\n"
+         "管理者だけが変更できるようにしてから、サービスを起動してください。"},
     };
     LoadedExe exe;
     ASSERT_TRUE(exe.module);

@@ -401,12 +401,12 @@ static bool ServiceIsGone(const std::string& name)
     return gone;
 }
 
-static const char kEventSources[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\";
+static const char kEventLogs[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\";
 
 static void DeleteEventSources(const std::string& name)
 {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (kEventSources + name).c_str());
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (kEventSources + name + " (kavo)").c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (kEventLogs + std::string("Application\\") + name).c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (kEventLogs + std::string("Application\\") + name + " (kavo)").c_str());
 }
 
 ServiceGuard::ServiceGuard(const std::string& serviceName) : name(serviceName)
@@ -780,133 +780,92 @@ size_t EventLogMark()
 }
 
 // A string as Wine's debug output writes it, L"..." with C escapes and \xxxx
-// (four hexadecimal digits) for any other character, back in the ANSI code
-// page; "..." after it where Wine cut it.
+// (hexadecimal) for any other character, in the ANSI code page.
 static std::string WineDebugString(const std::string& text, size_t start)
 {
     std::wstring wide;
     size_t i = start + 2;
     for (; i < text.size() && text[i] != '"'; ++i) {
-        if (text[i] != '\\' || i + 1 >= text.size()) {
-            wide += (wchar_t)(unsigned char)text[i];
-            continue;
+        wchar_t c = (unsigned char)text[i];
+        if (c == '\\' && isxdigit((unsigned char)text[i + 1])) {
+            c = (wchar_t)strtoul(text.substr(i + 1, 4).c_str(), NULL, 16);
+            i += 4;
+        } else if (c == '\\') {
+            c = text[++i] == 'n' ? '\n' : text[i] == 'r' ? '\r' : text[i] == 't' ? '\t' : text[i];
         }
-        char escaped = text[++i];
-        if (isxdigit((unsigned char)escaped) && i + 4 <= text.size()) {
-            wide += (wchar_t)strtoul(text.substr(i, 4).c_str(), NULL, 16);
-            i += 3;
-        } else {
-            wide += escaped == 'n' ? L'\n' : escaped == 'r' ? L'\r' : escaped == 't' ? L'\t' : (wchar_t)escaped;
-        }
+        wide += c;
     }
-    std::string ansi(wide.size() * 2 + 1, '\0');
-    int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)wide.size(), &ansi[0], (int)ansi.size(), NULL, NULL);
-    ansi.resize(length > 0 ? length : 0);
+    std::string ansi(wide.size() * 2, '\0');
+    ansi.resize(
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)wide.size(), &ansi[0], (int)ansi.size(), NULL, NULL));
     return text.compare(i, 4, "\"...") == 0 ? ansi + "..." : ansi;
 }
 
-// Wine's ReportEventW writes, on the thread that reports, first
+// A thread that reports an entry writes, one line each, its source
+//   TTTT:fixme:advapi:RegisterEventSourceW (L"",L"source"): stub
+// then its type, id and count of strings
 //   TTTT:fixme:advapi:ReportEventW (handle,type,category,id,sid,count,...): stub
-// and then each string on a line of its own, TTTT:err|warn|trace:eventlog:ReportEventW L"...".
-// The source comes before, from the RegisterEventSourceW of the same thread.
+// and the strings: TTTT:err|warn|trace:eventlog:ReportEventW L"...".
 std::vector<EventEntry> EventEntriesSince(size_t mark, const std::string& source)
 {
-    struct Pending {
+    struct Thread {
         std::string source;
         EventEntry entry;
-        size_t count = 0;
+        unsigned count = 0;
     };
-    std::map<std::string, Pending> threads;
+    std::map<std::string, Thread> threads;
     std::vector<EventEntry> entries;
     std::string log = ReadFileBytes(ServicesDebugLog());
-    for (size_t start = mark, end; start < log.size(); start = end + 1) {
-        end = log.find('\n', start);
-        if (end == std::string::npos)
-            break;   // a line still being written
+    for (size_t start = mark, end; (end = log.find('\n', start)) != std::string::npos; start = end + 1) {
         std::string line = log.substr(start, end - start);
         size_t colon = line.find(':');
-        if (colon == std::string::npos)
-            continue;
-        Pending& thread = threads[line.substr(0, colon)];
-        std::string what = line.substr(colon + 1);
-        if (what.compare(0, 35, "fixme:advapi:RegisterEventSourceW (") == 0) {
-            size_t name = what.find(",L\"");
-            thread.source = name == std::string::npos ? "" : WineDebugString(what, name + 1);
-        } else if (what.compare(0, 27, "fixme:advapi:ReportEventW (") == 0) {
-            std::vector<std::string> fields;
-            for (size_t field = 27, comma; field < what.size(); field = comma + 1) {
-                comma = what.find(',', field);
-                fields.push_back(what.substr(field, comma == std::string::npos ? std::string::npos : comma - field));
-                if (comma == std::string::npos)
-                    break;
-            }
-            thread.entry = EventEntry();
-            thread.count = fields.size() > 5 ? strtoul(fields[5].c_str(), NULL, 16) : 0;
-            if (fields.size() > 5) {
-                thread.entry.type = (WORD)strtoul(fields[1].c_str(), NULL, 16);
-                thread.entry.id = strtoul(fields[3].c_str(), NULL, 16);
-            }
-            if (thread.count == 0 && thread.source == source)
-                entries.push_back(thread.entry);
-        } else if (what.find(":eventlog:ReportEventW L\"") != std::string::npos && thread.count > 0) {
+        Thread& thread = threads[line.substr(0, colon)];
+        std::string what = colon == std::string::npos ? "" : line.substr(colon + 1);
+        unsigned type = 0;
+        if (what.compare(0, 35, "fixme:advapi:RegisterEventSourceW (") == 0 && what.find(",L\"") != std::string::npos) {
+            thread.source = WineDebugString(what, what.find(",L\"") + 1);
+        } else if (sscanf(what.c_str(), "fixme:advapi:ReportEventW (%*[^,],%x,%*[^,],%lx,%*[^,],%x", &type,
+                          &thread.entry.id, &thread.count) == 3) {
+            thread.entry.type = (WORD)type;
+            thread.entry.strings.clear();
+        } else if (thread.count > 0 && what.find(":eventlog:ReportEventW L\"") != std::string::npos) {
             thread.entry.strings.push_back(WineDebugString(what, what.find("L\"")));
-            if (--thread.count == 0 && thread.source == source)
-                entries.push_back(thread.entry);
+            thread.count--;
+        } else {
+            continue;
+        }
+        if (thread.count == 0 && thread.entry.id != 0 && thread.source == source) {
+            entries.push_back(thread.entry);
+            thread.entry.id = 0;
         }
     }
     return entries;
-}
-
-std::string EventEntry::Brief() const
-{
-    const char* name = type == EVENTLOG_ERROR_TYPE         ? "error"
-                       : type == EVENTLOG_WARNING_TYPE     ? "warning"
-                       : type == EVENTLOG_INFORMATION_TYPE ? "information"
-                                                           : "other";
-    return std::to_string(id) + " " + name;
 }
 
 std::string BriefOf(const std::vector<EventEntry>& entries)
 {
     std::string brief;
     for (const EventEntry& entry : entries)
-        brief += (brief.empty() ? "" : ", ") + entry.Brief();
+        brief += (brief.empty() ? "" : ", ") + std::to_string(entry.id) +
+                 (entry.type == EVENTLOG_ERROR_TYPE     ? " error"
+                  : entry.type == EVENTLOG_WARNING_TYPE ? " warning"
+                                                        : " information");
     return brief;
 }
 
-std::string DescribeEventSource(const std::string& source)
+std::string DescribeEventSource(const std::string& source, const std::string& log)
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kEventSources + source).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return "missing";
     std::string description;
     for (const char* name : {"EventMessageFile", "TypesSupported", "kavo"}) {
-        BYTE data[MAX_PATH * 2] = {};
+        char data[MAX_PATH * 2] = {};
         DWORD type = 0, size = sizeof data - 1;
-        if (RegQueryValueExA(key, name, NULL, &type, data, &size) != ERROR_SUCCESS)
+        if (RegGetValueA(HKEY_LOCAL_MACHINE, (kEventLogs + log + "\\" + source).c_str(), name,
+                         RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size))
             continue;
-        std::string value = type == REG_DWORD ? std::to_string(*(DWORD*)data) : std::string((char*)data);
-        description += (description.empty() ? "" : "; ") + std::string(name) + "=" + value;
+        description += (description.empty() ? "" : "; ") + std::string(name) + "=" +
+                       (type == REG_DWORD ? std::to_string(*(DWORD*)data) : std::string(data));
     }
-    RegCloseKey(key);
-    return description;
-}
-
-bool MakeEventSourceAt(Where where, const std::string& source, const std::string& file, bool marked)
-{
-    HKEY key;
-    const DWORD mark = 1;
-    bool made = RegCreateKeyExA(HKEY_LOCAL_MACHINE, (kEventSources + source).c_str(), 0, NULL, 0, KEY_SET_VALUE,
-                                NULL, &key, NULL) == ERROR_SUCCESS;
-    if (made) {
-        made = RegSetValueExA(key, "EventMessageFile", 0, REG_EXPAND_SZ, (const BYTE*)file.c_str(),
-                              (DWORD)file.size() + 1) == ERROR_SUCCESS &&
-               (!marked || RegSetValueExA(key, "kavo", 0, REG_DWORD, (const BYTE*)&mark, sizeof mark) == ERROR_SUCCESS);
-        RegCloseKey(key);
-    }
-    if (!made)
-        ADD_FAILURE_AT(where.file, where.line) << "cannot make the event source " << source;
-    return made;
+    return description.empty() ? "missing" : description;
 }
 
 void ExpectRestartOnFailureAt(Where where, const std::string& name, bool flag, size_t mark)

@@ -205,32 +205,25 @@ std::string WaitForLogLineAt(Where where, const std::string& path, const std::st
                              DWORD deadlineMs = kWindowDeadline);
 #define WaitForLogLine(...) WaitForLogLineAt(HERE, __VA_ARGS__)
 
-// kavo's entries in the event log. Wine keeps no log: the service processes'
-// debug output (see tests/wine/winerun.sh.in) holds each entry, which is read
-// back from there.
+// kavo's entries in the event log, read back from the service processes'
+// debug output, where Wine writes each (see tests/wine/winerun.sh.in). Wine
+// cuts a string longer than about 290 characters (58 outside ASCII) and ends
+// it with "...".
 struct EventEntry {
     WORD type = 0;   // EVENTLOG_ERROR_TYPE, _WARNING_TYPE, _INFORMATION_TYPE
     DWORD id = 0;
-    // In the ANSI code page; Wine cuts a long string (about 290 characters,
-    // 58 outside ASCII), which then ends in "...".
-    std::vector<std::string> strings;
-    // "100 information", "104 warning", "102 error".
-    std::string Brief() const;
+    std::vector<std::string> strings;   // in the ANSI code page
 };
-// Where the entries written from now on start.
+// Where the entries (and whatever else Wine's services write) from now on start.
 size_t EventLogMark();
 // The entries written under the source since the mark, oldest first.
 std::vector<EventEntry> EventEntriesSince(size_t mark, const std::string& source);
-// The entries' Brief()s, joined with ", ".
+// "100 information, 104 warning, 102 error".
 std::string BriefOf(const std::vector<EventEntry>& entries);
 
-// An event source of the Application log as the registry holds it:
-// "EventMessageFile=...; TypesSupported=7; kavo=1" (the values that are
-// there), or "missing".
-std::string DescribeEventSource(const std::string& source);
-// Makes a source whose EventMessageFile is file, kavo's when marked.
-bool MakeEventSourceAt(Where where, const std::string& source, const std::string& file, bool marked);
-#define MakeEventSource(...) MakeEventSourceAt(HERE, __VA_ARGS__)
+// An event source as the registry holds it, "EventMessageFile=...;
+// TypesSupported=7; kavo=1" (the values it has), or "missing".
+std::string DescribeEventSource(const std::string& source, const std::string& log = "Application");
 
 // Ends a process by its id if it still runs (a hosted program left behind on purpose).
 void EndProcessById(DWORD processId);
