@@ -26,7 +26,8 @@ rem 停止の猶予、フォルダー（Windows フォルダー、システム �
 rem ルートは不可、kavo.ini がまだないこと）。フォルダー（とその上にこのスクリプト
 rem が作ったフォルダー）は、何かを入れる前に管理者だけが変更できるようにします。
 rem できないフォルダーは断ります。途中の手順が失敗したときは、作ったものを消して、
-rem 失敗した手順を表示します。
+rem 失敗した手順を表示します。アプリケーション ログのイベント ソース（サービス名）も
+rem 登録します。
 rem Run it as an administrator. kavo.exe is copied from this script's folder.
 rem This file is in code page 932 (save it as ANSI in Notepad).
 rem Everything is checked before anything is written: the name (not empty, no
@@ -37,6 +38,7 @@ rem the Windows or the system folder or a drive's root, no kavo.ini in it yet).
 rem The folder (and each folder the script makes above it) is made
 rem administrators-only before anything goes in, or refused when it cannot be.
 rem When a later step fails, what the script made is removed and the step is named.
+rem It also registers the service's event source (its name) in the Application log.
 rem
 rem 終了コード / exit code:
 rem   0  登録して起動した（サービスは実行中）/ installed and running
@@ -321,6 +323,19 @@ endlocal & set "queried=%errorlevel%"
 if not "%queried%"=="0" goto StepFailed
 set "made.service=1"
 
+rem The event source of the service's entries in the Application log, unless
+rem a source of that name exists: the service mends its own at each start, and
+rem writes under "NAME (kavo)" when the name is another program's source.
+set "source=HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\%name%"
+"%system%\reg.exe" query "%source%" > nul 2>&1
+if not errorlevel 1 goto SourceExists
+setlocal EnableDelayedExpansion
+"%system%\reg.exe" add "!source!" /v EventMessageFile /t REG_EXPAND_SZ /d "!folder!\!kavo!" /f > nul 2>&1
+"%system%\reg.exe" add "!source!" /v TypesSupported /t REG_DWORD /d 7 /f > nul 2>&1
+"%system%\reg.exe" add "!source!" /v kavo /t REG_DWORD /d 1 /f > nul 2>&1
+endlocal
+:SourceExists
+
 rem Restart on failure: after 5 s, 10 s, then every minute; the count of
 rem failures starts again after a day without one. The failure flag makes a
 rem stop with an error code a failure too (a program that ended with a
@@ -398,6 +413,7 @@ goto Undo
 rem Removes what this run made, and says what could not be removed.
 :Undo
 if defined made.service call :RemoveService
+if defined made.service call :RemoveSources
 if defined made.ini del /f /q "%folder%\kavo.ini" > nul 2>&1
 if defined made.exe del /f /q "%folder%\%kavo%" > nul 2>&1
 if defined made.folders call :RemoveFolders
@@ -748,6 +764,18 @@ setlocal EnableDelayedExpansion
 endlocal & set "queried=%errorlevel%"
 if not "%queried%"=="0" exit /b
 set "insecure="
+exit /b
+
+rem Removes the service's event sources that are kavo's (those with the value
+rem kavo); another program's source of that name stays.
+:RemoveSources
+setlocal EnableDelayedExpansion
+set "sources=HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application"
+"%system%\reg.exe" query "!sources!\!name!" /v kavo > nul 2>&1
+if not errorlevel 1 "%system%\reg.exe" delete "!sources!\!name!" /f > nul 2>&1
+"%system%\reg.exe" query "!sources!\!name! (kavo)" /v kavo > nul 2>&1
+if not errorlevel 1 "%system%\reg.exe" delete "!sources!\!name! (kavo)" /f > nul 2>&1
+endlocal
 exit /b
 
 rem The topmost folder of the folder's path that does not exist yet: mkdir

@@ -7,10 +7,12 @@ rem   uninstall.cmd NAME
 rem
 rem 管理者として実行してください。削除するのは kavo のサービス（登録されたパスが
 rem kavo.exe か kavo64.exe）だけです。ほかのサービスは、動かしているファイルを
-rem 表示して断ります。kavo.exe と kavo.ini はフォルダーに残ります。
+rem 表示して断ります。kavo のイベント ソースも削除します。kavo.exe と kavo.ini は
+rem フォルダーに残ります。
 rem Run it as an administrator. Only a kavo service (one whose registered path
 rem is a kavo.exe or a kavo64.exe) is removed; any other is refused, naming the
-rem file it runs. kavo.exe and kavo.ini stay in their folder.
+rem file it runs. kavo's event sources of the service go too. kavo.exe and
+rem kavo.ini stay in their folder.
 rem
 rem 終了コード / exit code: 0 削除した / removed, 1 失敗 / failed
 
@@ -122,6 +124,7 @@ if %polls% geq 60 goto NotStopped
 goto WaitForRemoval
 
 :Removed
+call :RemoveSources
 setlocal EnableDelayedExpansion
 echo サービス !name! を削除しました / service !name! removed
 endlocal
@@ -177,6 +180,18 @@ endlocal
 goto Finish
 
 rem ---- Subroutines ----
+
+rem Removes the service's event sources that are kavo's (those with the value
+rem kavo); another program's source of that name stays.
+:RemoveSources
+setlocal EnableDelayedExpansion
+set "sources=HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application"
+"%system%\reg.exe" query "!sources!\!name!" /v kavo > nul 2>&1
+if not errorlevel 1 "%system%\reg.exe" delete "!sources!\!name!" /f > nul 2>&1
+"%system%\reg.exe" query "!sources!\!name! (kavo)" /v kavo > nul 2>&1
+if not errorlevel 1 "%system%\reg.exe" delete "!sources!\!name! (kavo)" /f > nul 2>&1
+endlocal
+exit /b
 
 :MakeWorkFolder
 set "try=%TEMP%\kavo-uninstall-%RANDOM%%RANDOM%"

@@ -174,6 +174,8 @@ static void OnOk(HWND dialog)
 
     if (MessageBoxA(dialog, kTextAskRegister, kCaptionKavo, MB_YESNO) == IDYES) {
         if (RegisterAsService()) {
+            if (!SetRestartOnFailure())
+                MessageBoxA(dialog, kTextRestartNotSet, kCaptionKavo, MB_OK);
             if (MessageBoxA(dialog, kTextAskStart, kCaptionKavo, MB_YESNO) == IDYES)
                 StartRegisteredService();
         } else {

@@ -38,6 +38,11 @@ struct ProgramContextRecord {
     CRITICAL_SECTION StatusLock;
     HANDLE StopEvent;                // set by the handler when it takes a stop request
     volatile DWORD StopRequestedAt;  // tick count of that request: the bound counts from it
+    // Service mode: the event source kavo's entries go under (empty: none),
+    // and the windows the stop asked to close, counted and named for its entry.
+    char EventSource[TEXT_SIZE];
+    int AskedWindowCount;
+    char AskedWindows[TEXT_SIZE];
     ServiceConfig Config;
 };
 

@@ -2,6 +2,7 @@
 
 #include "entry/context.h"
 #include "entry/load_proc.h"
+#include "host/event_log.h"
 #include "host/portable_launch.h"
 #include "settings/portable_stop_timeout.h"
 #include "text/text.h"
@@ -141,12 +142,14 @@ static BOOL CALLBACK CloseChildWindowsProc(HWND window, LPARAM parameter)
         wParam = SC_CLOSE;
     }
     if (!request->bounded) {
+        NoteWindowAsked(window);
         SendMessageA(window, message, wParam, 0);
         return TRUE;
     }
     DWORD left = MillisecondsLeft(request->startTick, GetTickCount(), request->boundMs);
     if (left == 0)
         return FALSE;
+    NoteWindowAsked(window);
     DWORD_PTR result;
     SendMessageTimeoutA(window, message, wParam, 0, SMTO_NORMAL, left, &result);
     return TRUE;

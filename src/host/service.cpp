@@ -3,10 +3,12 @@
 #include <aclapi.h>
 
 #include "entry/context.h"
+#include "host/event_log.h"
 #include "host/launch.h"
 #include "host/portable_launch.h"
 #include "host/write_access.h"
 #include "settings/portable_stop_timeout.h"
+#include "text/text.h"
 
 // How long the service control manager should allow between two reports of a
 // pending state before it thinks the service hung.
@@ -247,6 +249,7 @@ static void RunUntilEndOrStop(HANDLE process, HANDLE job, DWORD* exitCode, DWORD
     int endedByItself = woke != WAIT_OBJECT_0 + 1 && TakeStop();
     LeaveCriticalSection(&ProgramContext.StatusLock);
     if (endedByItself) {
+        LogProgramEnded(process);
         DWORD childExitCode = 0;
         if (GetExitCodeProcess(process, &childExitCode) && childExitCode != 0) {
             *exitCode = ERROR_SERVICE_SPECIFIC_ERROR;
@@ -254,8 +257,12 @@ static void RunUntilEndOrStop(HANDLE process, HANDLE job, DWORD* exitCode, DWORD
         }
         return;
     }
-    if (!StopProgram(process, job))
+    if (StopProgram(process, job)) {
+        LogProgramClosed();
+    } else {
+        LogProgramEndedByForce();
         *serviceSpecificExitCode = kForcedEndServiceExitCode;
+    }
 }
 
 // The one final report; a stop request after it changes nothing.
@@ -267,7 +274,7 @@ static void ReportStopped(DWORD exitCode, DWORD serviceSpecificExitCode)
     LeaveCriticalSection(&ProgramContext.StatusLock);
 }
 
-static void WINAPI ServiceMainProc(DWORD, LPSTR*)
+static void WINAPI ServiceMainProc(DWORD argumentCount, LPSTR* arguments)
 {
     ProgramContext.StatusHandle =
         RegisterServiceCtrlHandlerA(ProgramContext.Config.serviceName, ServiceControlHandler);
@@ -275,6 +282,9 @@ static void WINAPI ServiceMainProc(DWORD, LPSTR*)
     if (!ProgramContext.StatusHandle)
         return;
     ReportServiceStatus(SERVICE_START_PENDING, NO_ERROR, 0, 1);
+    // The entries go under the name the service is registered under, which
+    // kavo.ini may not hold.
+    InstallEventSource(argumentCount > 0 ? arguments[0] : ProgramContext.Config.serviceName);
     // What others may change is not run as the local system account. The
     // program file is held from before its check until the process is made.
     HeldProgram program;
@@ -282,6 +292,8 @@ static void WINAPI ServiceMainProc(DWORD, LPSTR*)
     char writablePath[TEXT_SIZE];
     char writer[TEXT_SIZE];
     int refused = FindPathWritableByOthers(program.file, writablePath, sizeof writablePath, writer, sizeof writer);
+    if (refused)
+        LogStartRefused(writablePath, writer);
 
     // The program is started suspended and put in a job before it runs, so
     // that every process it starts can be ended with it. A stop that comes
@@ -299,6 +311,7 @@ static void WINAPI ServiceMainProc(DWORD, LPSTR*)
             launchError = GetLastError();
             if (launchError == NO_ERROR)
                 launchError = ERROR_SERVICE_NOT_ACTIVE;
+            LogLaunchFailed(launchError);
         }
     }
     ReleaseProgram(&program);
@@ -309,8 +322,11 @@ static void WINAPI ServiceMainProc(DWORD, LPSTR*)
         HANDLE job = PutInNewJob(child.hProcess);
         InterlockedExchange(&ProgramContext.ChildProcessId, (LONG)child.dwProcessId);
         if (ResumeUnlessStopping(child.hThread, &exitCode)) {
+            LogProgramStarted(child.dwProcessId);
             RunUntilEndOrStop(child.hProcess, job, &exitCode, &serviceSpecificExitCode);
         } else {
+            if (exitCode != NO_ERROR)
+                LogLaunchFailed(exitCode);
             EndChildByForce(child.hProcess, job);
             WaitForChild(child.hProcess, INFINITE);
         }

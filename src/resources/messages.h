@@ -45,6 +45,10 @@ static const char kTextUnknownAccount[] = "（不明なアカウント）";
 static const char kTextMembershipUnknown[] = "（管理者かどうか確認できません）";
 static const char kTextAskRegister[] = "サービスに登録しますか？";
 static const char kTextAskStart[] = "サービスに登録しました。サービスとして起動しますか？";
+// Registered, but the recovery settings could not be made (Windows NT 4 has none).
+static const char kTextRestartNotSet[] =
+    "サービスに登録しましたが、障害時の再起動を設定できませんでした。\n"
+    "プログラムが異常終了しても、サービスは自動では再起動されません。";
 static const char kTextRegisterFailed[] =
     "サービスに登録できませんでした。\nサービスの権限があるユーザーでログインして実行してください。";
 static const char kTextAskRemove[] = "サービスから削除しますか？";

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "entry/context.h"
+#include "entry/load_proc.h"
+#include "host/event_log.h"
 #include "resources/messages.h"
 #include "text/sjis_path.h"
 #include "text/text.h"
@@ -13,6 +15,12 @@ static const DWORD kStopPauseMs = 500;
 
 // QueryServiceConfigA never needs more than 8 KB for a service's configuration.
 static const DWORD kServiceConfigSize = 8192;
+
+// The recovery settings, as install.cmd makes them: a service that fails is
+// restarted after 5 s, then 10 s, then a minute each time; the count of
+// failures starts again after a day without one.
+static const DWORD kRestartDelaysMs[] = {5000, 10000, 60000};
+static const DWORD kFailureCountResetSeconds = 86400;
 
 static SC_HANDLE OpenManager()
 {
@@ -127,7 +135,43 @@ int RegisterAsService()
     if (service)
         CloseServiceHandle(service);
     CloseServiceHandle(manager);
+    if (registered)
+        InstallEventSource(name);
     return registered;
+}
+
+int SetRestartOnFailure()
+{
+    // Looked up: Windows NT 4 has no recovery settings, nor this function.
+    BOOL(WINAPI * changeConfig)(SC_HANDLE, DWORD, LPVOID);
+    LoadProc(&changeConfig, GetModuleHandleA("advapi32.dll"), "ChangeServiceConfig2A");
+    SC_HANDLE manager = changeConfig ? OpenManager() : NULL;
+    if (!manager)
+        return 0;
+    int set = 0;
+    SC_HANDLE service = OpenOwnService(manager);
+    if (service) {
+        SC_ACTION actions[sizeof kRestartDelaysMs / sizeof kRestartDelaysMs[0]];
+        for (size_t i = 0; i < sizeof actions / sizeof actions[0]; ++i) {
+            actions[i].Type = SC_ACTION_RESTART;
+            actions[i].Delay = kRestartDelaysMs[i];
+        }
+        SERVICE_FAILURE_ACTIONSA failureActions = {kFailureCountResetSeconds, NULL, NULL,
+                                                   sizeof actions / sizeof actions[0], actions};
+        set = changeConfig(service, SERVICE_CONFIG_FAILURE_ACTIONS, &failureActions) != 0;
+        // The failure flag makes a stop with an error (a program that ended
+        // with a code, or could not start) a failure, not only a crash of
+        // kavo. Windows before Vista has no such setting and answers that the
+        // level is invalid (Wine 8: the parameter): the restarts stand without it.
+        SERVICE_FAILURE_ACTIONS_FLAG flag = {TRUE};
+        if (set && !changeConfig(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag)) {
+            DWORD error = GetLastError();
+            set = error == ERROR_INVALID_LEVEL || error == ERROR_INVALID_PARAMETER;
+        }
+        CloseServiceHandle(service);
+    }
+    CloseServiceHandle(manager);
+    return set;
 }
 
 int StartRegisteredService()
@@ -162,5 +206,7 @@ int RemoveService()
         CloseServiceHandle(service);
     }
     CloseServiceHandle(manager);
+    if (removed)
+        RemoveEventSource(ProgramContext.Config.serviceName);
     return removed;
 }

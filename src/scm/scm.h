@@ -20,11 +20,18 @@ void ProbeRegisteredService();
 // path goes to otherPath (size bytes, cut to fit).
 ServiceOwner FindServiceOwner(const char* name, char* otherPath, size_t size);
 
-// Registers this program file as the service (own process, on demand, local system).
+// Registers this program file as the service (own process, on demand, local
+// system), with its event source.
 int RegisterAsService();
+
+// Sets the service's recovery: restarts after a failure, a stop with an error
+// counting as one where Windows knows that setting (Vista and later). 1 when
+// set; 0 where Windows has no recovery settings (NT 4) or refuses them.
+int SetRestartOnFailure();
 
 // Asks the service control manager to start the service, if it is this file's own.
 int StartRegisteredService();
 
-// Stops the service if it runs, then deletes it; only this file's own.
+// Stops the service if it runs, then deletes it, with its event source; only
+// this file's own.
 int RemoveService();

@@ -103,7 +103,8 @@ void ExpectRegisteredFace(Where where, HWND dialog, bool registered)
 }
 
 // OK, "register?" Yes: registered as the service manager's own process, on
-// demand, local system, kavo.exe itself; then started only on Yes.
+// demand, local system, kavo.exe itself, restarted on failure, with its event
+// source; then started only on Yes.
 TEST(DialogService, OkRegistersAndStartsOnYes)
 {
     for (bool start : {false, true}) {
@@ -111,6 +112,7 @@ TEST(DialogService, OkRegistersAndStartsOnYes)
         ServiceDialog test(start ? "kavo_dlg_yes_yes" : "kavo_dlg_yes_no");
         ASSERT_TRUE(Prepare(test));
         ASSERT_TRUE(WriteFileBytes(test.kavo.IniPath(), ""));
+        size_t mark = EventLogMark();
         ASSERT_TRUE(StartKavoDialog(test.kavo));
         SetControlText(test.kavo.window, IDC_PROGRAM, HostedChildPath());
         SetControlText(test.kavo.window, IDC_OPTIONS, test.log);
@@ -131,6 +133,11 @@ TEST(DialogService, OkRegistersAndStartsOnYes)
         EXPECT_EQ(test.kavo.dir + "\\kavo.exe", registration.binaryPath);
         EXPECT_EQ("LocalSystem", registration.account);
         EXPECT_EQ(test.guard.name, registration.displayName);
+        // Restarted on failure as install.cmd sets it, and its event source
+        // made, before the service ever ran.
+        ExpectRestartOnFailure(test.guard.name, true, mark);
+        EXPECT_EQ("EventMessageFile=" + test.kavo.dir + "\\kavo.exe; TypesSupported=7; kavo=1",
+                  DescribeEventSource(test.guard.name));
         if (start) {
             EXPECT_TRUE(WaitForServiceState(test.guard.name, SERVICE_RUNNING));
             EXPECT_NE("", WaitForLogLine(test.log, "ready"));
@@ -138,6 +145,52 @@ TEST(DialogService, OkRegistersAndStartsOnYes)
             EXPECT_EQ((DWORD)SERVICE_STOPPED, ServiceState(test.guard.name));
             EXPECT_FALSE(FileExists(test.log));
         }
+    }
+}
+
+// The service's event source when the service starts: mended when it is
+// kavo's but names another kavo.exe, never taken from another program, in the
+// Application log or another (kavo then writes under "NAME (kavo)"); deleting
+// the service (削除) removes kavo's sources and leaves the other program's.
+TEST(DialogService, EventSourceAtStartAndDeletion)
+{
+    const char before[] = "C:\\other\\kavo.exe";   // the EventMessageFile of a source there already
+    const struct {
+        const char* name;
+        const char* log;   // where that source is
+        bool ours;
+    } cases[] = {{"another kavo.exe's", "Application", true},
+                 {"another program's", "Application", false},
+                 {"another log's", "System", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ServiceDialog test("kavo_dlg_source");
+        ASSERT_TRUE(Prepare(test));
+        ASSERT_TRUE(Register(test));
+        std::string key = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\" + std::string(c.log) + "\\" +
+                          test.guard.name;
+        const DWORD kavos = 1;
+        ASSERT_EQ(0, RegSetKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), "EventMessageFile", REG_SZ, before,
+                                     sizeof before));
+        ASSERT_EQ(0, c.ours ? RegSetKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), "kavo", REG_DWORD, &kavos, sizeof kavos)
+                            : 0);
+        std::string source = test.guard.name + (c.ours ? "" : " (kavo)");
+        size_t mark = EventLogMark();
+        ASSERT_TRUE(Start(test));
+        EXPECT_EQ("EventMessageFile=" + test.kavo.dir + "\\kavo.exe; TypesSupported=7; kavo=1",
+                  DescribeEventSource(source));
+
+        ASSERT_TRUE(StartKavoDialog(test.kavo));
+        ClickButton(test.kavo.window, IDC_TEST_DELETE);
+        AnswerDialogMessage(test.kavo.program.id, test.kavo.window, "kavo", kAskRemove, MB_YESNO, IDYES);
+        AnswerDialogMessage(test.kavo.program.id, test.kavo.window, "kavo", kRemoved, MB_OK, IDOK);
+        ClickButton(test.kavo.window, IDCANCEL);
+        EXPECT_EQ(0u, WaitForExit(test.kavo.program));
+        EXPECT_EQ("missing", DescribeEventSource(source));
+        EXPECT_EQ(c.ours ? "missing" : "EventMessageFile=" + std::string(before),
+                  DescribeEventSource(test.guard.name, c.log));
+        EXPECT_EQ("100 information, 103 information", BriefOf(EventEntriesSince(mark, source)));
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
     }
 }
 

@@ -1,7 +1,8 @@
 // The release's example scripts, run by cmd as an administrator runs them from
 // the unpacked zip: install.cmd checks every argument, copies kavo.exe, writes
 // kavo.ini, registers the service to start at boot and to be restarted on
-// failure, and starts it; uninstall.cmd stops a kavo service and removes it.
+// failure, and its event source, and starts it; uninstall.cmd stops a kavo
+// service and removes it with its event source.
 //
 // Wine's cmd drops every quotation mark inside %~1, so a quote inside an
 // argument never reaches the scripts through it; and it does not echo the
@@ -365,6 +366,7 @@ void InstallRunAndRemoveAt(Where where, const Install& install, const std::strin
     SCOPED_TRACE(::testing::Message() << install.what << " (" << where.file << ":" << where.line << ")");
     ServiceGuard guard(install.name);
     std::string output;
+    size_t mark = EventLogMark();
     DWORD code = RunScript(install.run, release, dir, &output);
 
     // A recovery setting that sc refuses is reported, the service still
@@ -407,34 +409,9 @@ void InstallRunAndRemoveAt(Where where, const Install& install, const std::strin
     EXPECT_EQ((DWORD)SERVICE_AUTO_START, registration.startType);
     EXPECT_EQ((DWORD)SERVICE_WIN32_OWN_PROCESS, registration.serviceType);
 
-    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
-    SC_HANDLE service = manager ? OpenServiceA(manager, install.name.c_str(), SERVICE_QUERY_CONFIG) : NULL;
-    EXPECT_TRUE(service != NULL);
-    BYTE buffer[1024];
-    DWORD needed = 0;
-    if (service && QueryServiceConfig2A(service, SERVICE_CONFIG_FAILURE_ACTIONS, buffer, sizeof buffer, &needed)) {
-        const SERVICE_FAILURE_ACTIONSA* actions = (const SERVICE_FAILURE_ACTIONSA*)buffer;
-        const DWORD delays[] = {5000, 10000, 60000};
-        EXPECT_EQ(86400u, actions->dwResetPeriod);
-        EXPECT_EQ(3u, actions->cActions);
-        for (DWORD i = 0; i < actions->cActions && i < 3; ++i) {
-            EXPECT_EQ(SC_ACTION_RESTART, actions->lpsaActions[i].Type);
-            EXPECT_EQ(delays[i], actions->lpsaActions[i].Delay);
-        }
-    } else if (service) {
-        printf("Wine's service manager keeps no failure actions (error %lu): the restarts are not checked\n",
-               GetLastError());
-    }
-    if (service && !flagRefused) {
-        if (QueryServiceConfig2A(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, buffer, sizeof buffer, &needed))
-            EXPECT_TRUE(((const SERVICE_FAILURE_ACTIONS_FLAG*)buffer)->fFailureActionsOnNonCrashFailures);
-        else
-            printf("Wine's service manager keeps no failure flag (error %lu): not checked\n", GetLastError());
-    }
-    if (service)
-        CloseServiceHandle(service);
-    if (manager)
-        CloseServiceHandle(manager);
+    ExpectRestartOnFailure(install.name, !flagRefused, mark);
+    const std::string source = "EventMessageFile=" + install.folder + "\\kavo.exe; TypesSupported=7; kavo=1";
+    EXPECT_EQ(source, DescribeEventSource(install.name));
 
     // install.cmd reports success only once the service runs.
     SERVICE_STATUS status = {};
@@ -449,6 +426,7 @@ void InstallRunAndRemoveAt(Where where, const Install& install, const std::strin
     ForgetServiceOf(install.name);
     EXPECT_EQ(0u, RunScript({"uninstall.cmd", kTyped, {Quoted(install.name)}}, release, dir, &output)) << output;
     EXPECT_FALSE(ReadServiceRegistration(install.name).found);
+    EXPECT_EQ("missing", DescribeEventSource(install.name));
     EXPECT_EQ(install.close, WaitForLogLine(install.log, "close "));
     EXPECT_EQ("exit 0", WaitForLogLine(install.log, "exit "));
     EXPECT_EQ("", WorkFoldersLeft());

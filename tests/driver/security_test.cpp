@@ -142,8 +142,9 @@ TEST(SecurityService, PathsWithSpacesAndTheOnlyFileWritten)
 
 // kavo.exe, kavo's folder, kavo.ini, the hosted program, its folder, or a
 // folder above either writable by others (under Wine: by Everyone): the
-// service starts nothing and stops with ERROR_INVALID_ACL, the code the
-// security notes name. With none of them, the program runs.
+// service starts nothing, stops with ERROR_INVALID_ACL, the code the security
+// notes name, and its event log entry names the path (a folder with its
+// backslash) and the account. With none of them, the program runs.
 TEST(SecurityService, NothingOthersMayChangeIsStarted)
 {
     const char* cases[] = {"nothing",     "kavo.exe",    "kavo's folder",        "kavo.ini",
@@ -164,16 +165,26 @@ TEST(SecurityService, NothingOthersMayChangeIsStarted)
         ASSERT_TRUE(RegisterKavo(service, KavoIni(program, options, service.guard.name, "0")));
         const std::string paths[] = {"", service.ExePath(), service.dir, service.IniPath(), program,
                                      programDir, toolsDir, top};
+        const std::string named[] = {"", service.ExePath(), service.dir + "\\", service.IniPath(), program,
+                                     programDir + "\\", toolsDir + "\\", top + "\\"};
         if (writable) {
             ASSERT_TRUE(AllowOthersToWrite(paths[writable]));
         }
 
+        size_t mark = EventLogMark();
         SERVICE_STATUS_PROCESS reported = {};
         ASSERT_TRUE(StartUntilStopped(service.guard.name, &reported));
         EXPECT_EQ((DWORD)SERVICE_STOPPED, reported.dwCurrentState);
         EXPECT_EQ(writable ? (DWORD)ERROR_INVALID_ACL : 0u, reported.dwWin32ExitCode);
         EXPECT_EQ(0u, reported.dwServiceSpecificExitCode);
         EXPECT_EQ(!writable, FileExists(service.log));
+        if (writable) {
+            std::vector<EventEntry> entries = EventEntriesSince(mark, service.guard.name);
+            EXPECT_EQ("112 error", BriefOf(entries));
+            if (entries.size() == 1) {
+                EXPECT_EQ((std::vector<std::string>{named[writable], "Everyone"}), entries[0].strings);
+            }
+        }
     }
 }
 

@@ -116,7 +116,8 @@ std::string WindowText(HWND window);
 std::string Escaped(const std::string& bytes);
 
 // Services. A service name is deleted before the test uses it and again when
-// the guard goes (stopping it first if it runs).
+// the guard goes (stopping it first if it runs), with the event sources of that
+// name, kavo's and its stand-in (see host/event_log.h).
 struct ServiceGuard {
     std::string name;
     explicit ServiceGuard(const std::string& serviceName);
@@ -132,6 +133,14 @@ bool QueryServiceState(const std::string& name, SERVICE_STATUS* status);
 bool WaitForServiceStateAt(Where where, const std::string& name, DWORD state, SERVICE_STATUS* last = NULL,
                            DWORD deadlineMs = kExitDeadline);
 #define WaitForServiceState(...) WaitForServiceStateAt(HERE, __VA_ARGS__)
+
+// The recovery settings that install.cmd and the dialog make: restarts after 5,
+// 10 and 60 s, the count of failures reset after a day, and, when flag, the
+// failure flag. Wine's service manager keeps none of them (QueryServiceConfig2A
+// answers 124) and only says, in its debug output since the mark (see
+// EventLogMark), that it was given the day: that is checked instead.
+void ExpectRestartOnFailureAt(Where where, const std::string& name, bool flag, size_t mark);
+#define ExpectRestartOnFailure(...) ExpectRestartOnFailureAt(HERE, __VA_ARGS__)
 
 // Registration as the service control manager holds it.
 struct ServiceRegistration {
@@ -198,6 +207,26 @@ std::vector<std::string> LogLinesStartingWith(const std::string& path, const std
 std::string WaitForLogLineAt(Where where, const std::string& path, const std::string& prefix,
                              DWORD deadlineMs = kWindowDeadline);
 #define WaitForLogLine(...) WaitForLogLineAt(HERE, __VA_ARGS__)
+
+// kavo's entries in the event log, read back from the service processes'
+// debug output, where Wine writes each (see tests/wine/winerun.sh.in). Wine
+// cuts a string longer than about 290 characters (58 outside ASCII) and ends
+// it with "...".
+struct EventEntry {
+    WORD type = 0;   // EVENTLOG_ERROR_TYPE, _WARNING_TYPE, _INFORMATION_TYPE
+    DWORD id = 0;
+    std::vector<std::string> strings;   // in the ANSI code page
+};
+// Where the entries (and whatever else Wine's services write) from now on start.
+size_t EventLogMark();
+// The entries written under the source since the mark, oldest first.
+std::vector<EventEntry> EventEntriesSince(size_t mark, const std::string& source);
+// "100 information, 104 warning, 102 error".
+std::string BriefOf(const std::vector<EventEntry>& entries);
+
+// An event source as the registry holds it, "EventMessageFile=...;
+// TypesSupported=7; kavo=1" (the values it has), or "missing".
+std::string DescribeEventSource(const std::string& source, const std::string& log = "Application");
 
 // Ends a process by its id if it still runs (a hosted program left behind on purpose).
 void EndProcessById(DWORD processId);
