@@ -231,9 +231,9 @@ static void ReportStopped(DWORD exitCode, DWORD serviceSpecificExitCode)
 }
 
 // The exit codes of each way to end. A program's own exit code other than 0
-// comes as the service's own error; a requested stop is never a failure,
-// whatever raced it (a launch that failed meanwhile): the error then goes
-// into the service-specific code beside a Win32 exit code of 0.
+// comes as the service's own error. A requested stop is never a failure,
+// whatever raced it: an error then goes into the service-specific code,
+// beside a Win32 exit code of 0.
 static void ReportOutcome(ServiceOutcome outcome, DWORD programExitCode, DWORD error)
 {
     DWORD exitCode = NO_ERROR;
