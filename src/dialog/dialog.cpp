@@ -271,11 +271,6 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         OnDropFiles(dialog, (HDROP)wParam);
         break;
     case WM_DESTROY:
-        // The start request goes to the name the settings hold now: OK may
-        // have changed it since the start-up probe. It starts nothing but
-        // this file's own service.
-        if (ProgramContext.WasRunning)
-            StartRegisteredService();
         PostQuitMessage(0);
         break;
     }
@@ -294,6 +289,38 @@ void ApplyChosenProgram(HWND dialog, const char* path)
     SetWindowTextA(GetDlgItem(dialog, IDC_SERVICE_NAME), serviceName);
 }
 
+// The system's text for an error, on one line; empty when it has none.
+static void FormSystemErrorText(DWORD error, char* text, DWORD size)
+{
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                      FORMAT_MESSAGE_MAX_WIDTH_MASK,
+                                  NULL, error, 0, text, size, NULL);
+    if (length >= size)
+        length = 0;
+    while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\r' || text[length - 1] == '\n'))
+        --length;
+    text[length] = '\0';
+}
+
+// When the dialog has closed: the service that ran when it opened is started
+// again, once its stop has ended. The start goes to the name the settings hold
+// now (OK may have changed it since the start-up probe), and to nothing but
+// this file's own service. A start that fails is said, with the system's error.
+static void StartServiceAgain()
+{
+    if (!ProgramContext.WasRunning)
+        return;
+    DWORD error = StartServiceOnceStopped();
+    if (error == NO_ERROR)
+        return;
+    char reason[MESSAGE_SIZE / 2];
+    FormSystemErrorText(error, reason, sizeof reason);
+    char text[MESSAGE_SIZE];
+    static_assert(sizeof kTextStartFailed + 10 + sizeof reason <= sizeof text, "the message must fit its buffer");
+    wsprintfA(text, kTextStartFailed, error, reason);
+    MessageBoxA(GetDesktopWindow(), text, kCaptionKavo, MB_OK);
+}
+
 void RunSettingsDialog()
 {
     LoadDialogLibraries();
@@ -302,9 +329,8 @@ void RunSettingsDialog()
     if (!dialog) {
         // Without a window there is nothing to wait for: do what closing the
         // dialog would have done.
-        if (ProgramContext.WasRunning)
-            StartRegisteredService();
         FreeDialogLibraries();
+        StartServiceAgain();
         return;
     }
     ShowWindow(dialog, SW_SHOW);
@@ -324,4 +350,5 @@ void RunSettingsDialog()
         DispatchMessageA(&message);
     }
     FreeDialogLibraries();
+    StartServiceAgain();
 }

@@ -33,7 +33,7 @@ struct ProgramContextRecord {
     // Service mode: the stop is taken once (under StatusLock), by the control
     // handler on a stop request or by the main function when the program has
     // ended by itself or the service stops; after that the handler reports
-    // nothing and the main function neither launches nor reports RUNNING.
+    // nothing and the main function does not report RUNNING.
     volatile LONG Stopping;
     CRITICAL_SECTION StatusLock;
     HANDLE StopEvent;                // set by the handler when it takes a stop request

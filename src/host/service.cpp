@@ -12,7 +12,7 @@
 
 // How long the service control manager should allow between two reports of a
 // pending state before it thinks the service hung.
-static const DWORD kWaitHintMs = 3000;
+static const DWORD kWaitHintMs = STOP_WAIT_MARGIN_MS;
 
 // The exit code of a service that will not start a program users other than
 // administrators may change. The system's text for it, "The access control
@@ -21,20 +21,30 @@ static const DWORD kWaitHintMs = 3000;
 // comes as a service-specific error).
 static const DWORD kExitWritableByOthers = ERROR_INVALID_ACL;
 
-static void ReportServiceStatus(DWORD state, DWORD exitCode, DWORD serviceSpecificExitCode, DWORD checkPoint)
+// The service-specific exit codes of a requested stop, shown beside a Win32
+// exit code of 0 (a requested stop is no failure, so no recovery action
+// follows). The program had to be ended by force: the system's text of this
+// code says that a request was not answered in time.
+static const DWORD kForcedEndServiceExitCode = ERROR_SERVICE_REQUEST_TIMEOUT;
+// The program could not be ended: its process was still there
+// FORCED_END_WAIT_MS after the forced end. The system's text of this code:
+// "The wait operation timed out."
+static const DWORD kNotEndedServiceExitCode = WAIT_TIMEOUT;
+
+static void ReportServiceStatus(DWORD state, DWORD exitCode, DWORD serviceSpecificExitCode, DWORD checkPoint,
+                                DWORD waitHint)
 {
     SERVICE_STATUS status;
     status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     status.dwCurrentState = state;
-    status.dwControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
+    // No control while starting, as Microsoft asks (its manager sends none to a
+    // starting service anyway): a stop waits until the program runs or could
+    // not be started, which takes moments.
+    status.dwControlsAccepted = state == SERVICE_START_PENDING ? 0 : SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
     status.dwWin32ExitCode = exitCode;
     status.dwServiceSpecificExitCode = serviceSpecificExitCode;
     status.dwCheckPoint = checkPoint;
-    // A stop request's first report may be followed by the next only once the
-    // close messages have been handled, which may take the whole bound.
-    status.dwWaitHint = state == SERVICE_STOP_PENDING && checkPoint == 1
-                            ? (DWORD)ProgramContext.Config.stopTimeout * 1000 + kWaitHintMs
-                            : kWaitHintMs;
+    status.dwWaitHint = waitHint;
     SetServiceStatus(ProgramContext.StatusHandle, &status);
 }
 
@@ -161,14 +171,15 @@ static int StopTaken()
     return InterlockedCompareExchange(&ProgramContext.Stopping, 0, 0) != 0;
 }
 
-// How often a stopping service says it is still at work: well within kWaitHintMs.
-static const DWORD kStopReportIntervalMs = 1000;
+// Whether the service control manager asked for the stop (the handler took it).
+static int StopRequested()
+{
+    return WaitForSingleObject(ProgramContext.StopEvent, 0) == WAIT_OBJECT_0;
+}
 
-// The service's own exit code for a requested stop whose program had to be
-// ended by force, shown beside a Win32 exit code of 0 (a requested stop is no
-// failure, so no recovery action follows): its system text says that a request
-// was not answered in time.
-static const DWORD kForcedEndServiceExitCode = ERROR_SERVICE_REQUEST_TIMEOUT;
+// How often a stopping service says it is still at work, and looks for windows
+// the program has made since: well within kWaitHintMs.
+static const DWORD kStopReportIntervalMs = 1000;
 
 // Stop and shutdown alike: the handler records the request, says the service
 // is stopping, and returns at once. The main function does the stop.
@@ -179,7 +190,8 @@ static void WINAPI ServiceControlHandler(DWORD control)
     EnterCriticalSection(&ProgramContext.StatusLock);
     if (TakeStop()) {
         ProgramContext.StopRequestedAt = GetTickCount();
-        ReportServiceStatus(SERVICE_STOP_PENDING, NO_ERROR, 0, 1);
+        // The close messages that follow may take the whole bound.
+        ReportServiceStatus(SERVICE_STOP_PENDING, NO_ERROR, 0, 1, StopWaitHintMs(ProgramContext.Config.stopTimeout));
         SetEvent(ProgramContext.StopEvent);
     }
     LeaveCriticalSection(&ProgramContext.StatusLock);
@@ -190,79 +202,137 @@ static void ReportRunningUnlessStopping()
 {
     EnterCriticalSection(&ProgramContext.StatusLock);
     if (!StopTaken())
-        ReportServiceStatus(SERVICE_RUNNING, NO_ERROR, 0, 0);
+        ReportServiceStatus(SERVICE_RUNNING, NO_ERROR, 0, 0, kWaitHintMs);
     LeaveCriticalSection(&ProgramContext.StatusLock);
 }
 
-// Lets the suspended program run and reports RUNNING again, unless a stop came
-// first: the program then has run nothing, and is ended unseen. 1 when it runs;
-// 0 with *error set when it cannot be resumed, 0 and NO_ERROR after a stop.
-static int ResumeUnlessStopping(HANDLE thread, DWORD* error)
+// How the service ends. Each way has its own final report (ReportOutcome).
+enum ServiceOutcome {
+    kRefusedWritableByOthers,        // nothing started: others may change what would run
+    kLaunchFailed,                   // the program could not be started
+    kProgramEnded,                   // the program ended by itself
+    kProgramUnwatchable,             // the wait for the program failed; it was ended
+    kStoppedProgramClosed,           // a stop: the program closed when asked
+    kStoppedProgramEndedByForce,     // a stop: the program was ended at the bound
+    kStoppedProgramCouldNotBeEnded,  // a stop: the program was still there after the forced end
+};
+
+// The forced end, then a bounded wait for the process to go, reporting
+// STOP_PENDING every second on from checkPoint. A wait that fails tells
+// nothing of the program: it counts as not ended.
+static ServiceOutcome EndProgramByForce(HANDLE process, HANDLE job, DWORD checkPoint)
 {
-    *error = NO_ERROR;
-    EnterCriticalSection(&ProgramContext.StatusLock);
-    int resumed = 0;
-    if (!StopTaken()) {
-        resumed = ResumeThread(thread) != (DWORD)-1;
-        if (resumed)
-            ReportServiceStatus(SERVICE_RUNNING, NO_ERROR, 0, 0);
-        else
-            *error = GetLastError();
+    EndChildByForce(process, job);
+    const DWORD start = GetTickCount();
+    for (;;) {
+        DWORD left = MillisecondsLeft(start, GetTickCount(), FORCED_END_WAIT_MS);
+        ChildWait wait = WaitForChild(process, left < kStopReportIntervalMs ? left : kStopReportIntervalMs);
+        if (wait == kChildEnded)
+            return kStoppedProgramEndedByForce;
+        if (wait == kChildWaitFailed || left == 0)
+            return kStoppedProgramCouldNotBeEnded;
+        ReportServiceStatus(SERVICE_STOP_PENDING, NO_ERROR, 0, ++checkPoint, kWaitHintMs);
     }
-    LeaveCriticalSection(&ProgramContext.StatusLock);
-    return resumed;
 }
 
-// The stop: the program's windows are asked to close, then the program is
-// given what is left of the bound, counted from the stop request, while
-// STOP_PENDING is reported with rising check points; when the bound runs out
-// it is ended. Returns once it has ended: 1 by itself, 0 by force.
-static int StopProgram(HANDLE process, HANDLE job)
+// The stop: the program's windows are asked to close, and about every second
+// the windows it has made since, each window once; the program is given what
+// is left of the bound, counted from the stop request, while STOP_PENDING is
+// reported with rising check points, each report's wait hint covering a close
+// message that may take the rest of the bound. At the bound it is ended.
+static ServiceOutcome StopProgram(HANDLE process, HANDLE job)
 {
     const DWORD start = ProgramContext.StopRequestedAt;
     const DWORD bound = (DWORD)ProgramContext.Config.stopTimeout * 1000;
-    CloseChildWindowsWithin(ProgramContext.Config.exitMethod, start, bound);
+    AskedWindows asked;
+    asked.count = 0;
     DWORD checkPoint = 1;   // the handler's report
-    int forced = 0;
     for (;;) {
+        CloseNewChildWindowsWithin(&asked, ProgramContext.Config.exitMethod, start, bound);
         DWORD left = MillisecondsLeft(start, GetTickCount(), bound);
-        DWORD slice = forced || left > kStopReportIntervalMs ? kStopReportIntervalMs : left;
-        if (WaitForChild(process, slice))
-            return !forced;
-        if (!forced && MillisecondsLeft(start, GetTickCount(), bound) == 0) {
-            EndChildByForce(process, job);
-            forced = 1;
-        }
-        ReportServiceStatus(SERVICE_STOP_PENDING, NO_ERROR, 0, ++checkPoint);
+        if (left == 0)
+            break;
+        ChildWait wait = WaitForChild(process, left < kStopReportIntervalMs ? left : kStopReportIntervalMs);
+        if (wait == kChildEnded)
+            return kStoppedProgramClosed;
+        if (wait == kChildWaitFailed)
+            break;
+        left = MillisecondsLeft(start, GetTickCount(), bound);
+        ReportServiceStatus(SERVICE_STOP_PENDING, NO_ERROR, 0, ++checkPoint, left + kWaitHintMs);
     }
+    return EndProgramByForce(process, job, checkPoint);
 }
 
-// Waits for the program's end or a stop request, whichever comes first, and
-// gives the exit codes of the final report. A program that ends by itself ends
-// the service, with its exit code as the service's own error when not 0; a
-// requested stop is never a failure, even when the program had to be ended.
-static void RunUntilEndOrStop(HANDLE process, HANDLE job, DWORD* exitCode, DWORD* serviceSpecificExitCode)
+// Waits for the program's end or a stop request, whichever comes first. A
+// program that ends just as a stop is requested counts as stopped.
+static ServiceOutcome WatchProgram(HANDLE process, HANDLE job, DWORD* programExitCode, DWORD* error)
 {
     HANDLE events[2] = {process, ProgramContext.StopEvent};
     DWORD woke = WaitForMultipleObjects(2, events, FALSE, INFINITE);
+    if (woke == WAIT_FAILED) {
+        // Nothing would watch it: it is ended, and the service fails.
+        *error = GetLastError();
+        EndChildByForce(process, job);
+        WaitForChild(process, FORCED_END_WAIT_MS);
+        return kProgramUnwatchable;
+    }
     EnterCriticalSection(&ProgramContext.StatusLock);
-    int endedByItself = woke != WAIT_OBJECT_0 + 1 && TakeStop();
+    int endedByItself = woke == WAIT_OBJECT_0 && TakeStop();
     LeaveCriticalSection(&ProgramContext.StatusLock);
-    if (endedByItself) {
-        LogProgramEnded(process);
-        DWORD childExitCode = 0;
-        if (GetExitCodeProcess(process, &childExitCode) && childExitCode != 0) {
-            *exitCode = ERROR_SERVICE_SPECIFIC_ERROR;
-            *serviceSpecificExitCode = childExitCode;
-        }
-        return;
-    }
-    if (StopProgram(process, job)) {
+    if (!endedByItself)
+        return StopProgram(process, job);
+    if (!GetExitCodeProcess(process, programExitCode))
+        *programExitCode = 0;
+    return kProgramEnded;
+}
+
+// The entry of the way a launched program ended, or could not be started.
+static void LogProgramOutcome(ServiceOutcome outcome, const PROCESS_INFORMATION* child, DWORD error)
+{
+    switch (outcome) {
+    case kLaunchFailed:
+        LogLaunchFailed(error);
+        break;
+    case kProgramEnded:
+        LogProgramEnded(child->hProcess);
+        break;
+    case kStoppedProgramClosed:
         LogProgramClosed();
-    } else {
+        break;
+    case kStoppedProgramEndedByForce:
         LogProgramEndedByForce();
-        *serviceSpecificExitCode = kForcedEndServiceExitCode;
+        break;
+    case kStoppedProgramCouldNotBeEnded:
+        LogProgramNotEnded(child->dwProcessId, FORCED_END_WAIT_MS);
+        break;
+    case kRefusedWritableByOthers:
+    case kProgramUnwatchable:
+        break;
     }
+}
+
+// The launched program, still suspended: put in its job, resumed, reported
+// RUNNING, and watched until it ends or is stopped.
+static ServiceOutcome RunProgram(const PROCESS_INFORMATION* child, DWORD* programExitCode, DWORD* error)
+{
+    HANDLE job = PutInNewJob(child->hProcess);
+    InterlockedExchange(&ProgramContext.ChildProcessId, (LONG)child->dwProcessId);
+    ServiceOutcome outcome;
+    if (ResumeThread(child->hThread) == (DWORD)-1) {
+        *error = GetLastError();
+        EndChildByForce(child->hProcess, job);
+        WaitForChild(child->hProcess, FORCED_END_WAIT_MS);
+        outcome = kLaunchFailed;
+    } else {
+        ReportRunningUnlessStopping();
+        LogProgramStarted(child->dwProcessId);
+        outcome = WatchProgram(child->hProcess, job, programExitCode, error);
+    }
+    LogProgramOutcome(outcome, child, *error);
+    // What a program that closed or ended by itself leaves behind goes on;
+    // anything left of one that was ended goes with the job.
+    CloseJob(job, outcome == kProgramEnded || outcome == kStoppedProgramClosed);
+    return outcome;
 }
 
 // The one final report; a stop request after it changes nothing.
@@ -270,10 +340,51 @@ static void ReportStopped(DWORD exitCode, DWORD serviceSpecificExitCode)
 {
     EnterCriticalSection(&ProgramContext.StatusLock);
     InterlockedExchange(&ProgramContext.Stopping, 1);
-    ReportServiceStatus(SERVICE_STOPPED, exitCode, serviceSpecificExitCode, 0);
+    ReportServiceStatus(SERVICE_STOPPED, exitCode, serviceSpecificExitCode, 0, kWaitHintMs);
     LeaveCriticalSection(&ProgramContext.StatusLock);
 }
 
+// The exit codes of each way to end. A program's own exit code other than 0
+// comes as the service's own error. A requested stop is never a failure,
+// whatever raced it: an error then goes into the service-specific code,
+// beside a Win32 exit code of 0.
+static void ReportOutcome(ServiceOutcome outcome, DWORD programExitCode, DWORD error)
+{
+    DWORD exitCode = NO_ERROR;
+    DWORD serviceSpecificExitCode = 0;
+    switch (outcome) {
+    case kRefusedWritableByOthers:
+        exitCode = kExitWritableByOthers;
+        break;
+    case kLaunchFailed:
+    case kProgramUnwatchable:
+        exitCode = error;
+        break;
+    case kProgramEnded:
+        if (programExitCode != 0) {
+            exitCode = ERROR_SERVICE_SPECIFIC_ERROR;
+            serviceSpecificExitCode = programExitCode;
+        }
+        break;
+    case kStoppedProgramClosed:
+        break;
+    case kStoppedProgramEndedByForce:
+        serviceSpecificExitCode = kForcedEndServiceExitCode;
+        break;
+    case kStoppedProgramCouldNotBeEnded:
+        serviceSpecificExitCode = kNotEndedServiceExitCode;
+        break;
+    }
+    if (exitCode != NO_ERROR && StopRequested()) {
+        if (exitCode != ERROR_SERVICE_SPECIFIC_ERROR)
+            serviceSpecificExitCode = exitCode;
+        exitCode = NO_ERROR;
+    }
+    ReportStopped(exitCode, serviceSpecificExitCode);
+}
+
+// START_PENDING with a check point for each step, RUNNING only once the
+// program runs, STOPPED once it has ended or could not be started.
 static void WINAPI ServiceMainProc(DWORD argumentCount, LPSTR* arguments)
 {
     ProgramContext.StatusHandle =
@@ -281,7 +392,7 @@ static void WINAPI ServiceMainProc(DWORD argumentCount, LPSTR* arguments)
     // Without a status handle nothing can reach the service control manager.
     if (!ProgramContext.StatusHandle)
         return;
-    ReportServiceStatus(SERVICE_START_PENDING, NO_ERROR, 0, 1);
+    ReportServiceStatus(SERVICE_START_PENDING, NO_ERROR, 0, 1, kWaitHintMs);
     // The entries go under the name the service is registered under, which
     // kavo.ini may not hold.
     InstallEventSource(argumentCount > 0 ? arguments[0] : ProgramContext.Config.serviceName);
@@ -295,53 +406,38 @@ static void WINAPI ServiceMainProc(DWORD argumentCount, LPSTR* arguments)
     if (refused)
         LogStartRefused(writablePath, writer);
 
-    // The program is started suspended and put in a job before it runs, so
-    // that every process it starts can be ended with it. A stop that comes
-    // before it runs launches nothing; nor does one that was refused, which
-    // never reports RUNNING.
-    if (!refused)
-        ReportRunningUnlessStopping();
-    PROCESS_INFORMATION child = {};
-    int launched = 0;
-    DWORD launchError = NO_ERROR;
-    if (!StopTaken() && !refused) {
-        launched = LaunchSuspendedChild(&program, &child);
+    ServiceOutcome outcome = kRefusedWritableByOthers;
+    DWORD programExitCode = 0;
+    DWORD error = NO_ERROR;
+    if (!refused) {
+        ReportServiceStatus(SERVICE_START_PENDING, NO_ERROR, 0, 2, kWaitHintMs);
+        // Started suspended and put in a job before it runs, so that every
+        // process it starts can be ended with it.
+        PROCESS_INFORMATION child;
+        int launched = LaunchSuspendedChild(&program, &child);
         if (!launched) {
             // The failure must not read as a clean stop, whatever the system said.
-            launchError = GetLastError();
-            if (launchError == NO_ERROR)
-                launchError = ERROR_SERVICE_NOT_ACTIVE;
-            LogLaunchFailed(launchError);
+            error = GetLastError();
+            if (error == NO_ERROR)
+                error = ERROR_SERVICE_NOT_ACTIVE;
         }
-    }
-    ReleaseProgram(&program);
-
-    DWORD exitCode = NO_ERROR;
-    DWORD serviceSpecificExitCode = 0;
-    if (launched) {
-        HANDLE job = PutInNewJob(child.hProcess);
-        InterlockedExchange(&ProgramContext.ChildProcessId, (LONG)child.dwProcessId);
-        if (ResumeUnlessStopping(child.hThread, &exitCode)) {
-            LogProgramStarted(child.dwProcessId);
-            RunUntilEndOrStop(child.hProcess, job, &exitCode, &serviceSpecificExitCode);
+        ReleaseProgram(&program);
+        if (launched) {
+            outcome = RunProgram(&child, &programExitCode, &error);
+            CloseHandle(child.hThread);
+            CloseHandle(child.hProcess);
         } else {
-            if (exitCode != NO_ERROR)
-                LogLaunchFailed(exitCode);
-            EndChildByForce(child.hProcess, job);
-            WaitForChild(child.hProcess, INFINITE);
+            outcome = kLaunchFailed;
+            LogLaunchFailed(error);
         }
-        if (job)
-            CloseHandle(job);
-        CloseHandle(child.hThread);
-        CloseHandle(child.hProcess);
     } else {
-        exitCode = refused ? kExitWritableByOthers : launchError;
+        ReleaseProgram(&program);
     }
     if (ProgramContext.InstanceMutex) {
         CloseHandle(ProgramContext.InstanceMutex);
         ProgramContext.InstanceMutex = NULL;
     }
-    ReportStopped(exitCode, serviceSpecificExitCode);
+    ReportOutcome(outcome, programExitCode, error);
 }
 
 void RunServiceDispatcher()

@@ -18,9 +18,13 @@ static const char kTextSystemFolder[] =
     "人が起動したのかを区別できません。\n"
     "kavo.exe を専用のフォルダー（例: C:\\Program Files\\kavo\\サービス名）にコピーして、そこから起動してください。";
 
-// The start-up probe could not read the configured service's state.
+// The start-up probe could not read the configured service's state, or the
+// service did not stop in the time its stop may take.
 static const char kTextCannotStopService[] =
     "サービスを停止できません。\nサービスの権限のあるユーザーでログインしてください。";
+// The service that ran when the dialog opened could not be started again when
+// it closed (%lu: the system's error number; %s: the system's text for it).
+static const char kTextStartFailed[] = "サービスを起動できませんでした（エラー %lu）。\n%s";
 
 // The configuration dialog.
 static const char kTextSetServiceName[] = "サービス名を設定してください。";

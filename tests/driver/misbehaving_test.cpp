@@ -274,8 +274,9 @@ TEST(MisbehavingService, ProgramThatHangs)
 
 // A program that starts a grandchild. When it ends by itself, the service ends
 // with it, STOPPED with exit code 0, and the grandchild, which the program
-// left behind on purpose, goes on, never sent a close message. When it does
-// not close on a stop, it is ended at the bound, and its grandchild with it.
+// left behind on purpose, goes on after kavo's process has ended, never sent a
+// close message. When it does not close on a stop, it is ended at the bound,
+// and its grandchild with it.
 TEST(MisbehavingService, ProgramThatStartsAGrandchild)
 {
     const struct {
@@ -283,7 +284,7 @@ TEST(MisbehavingService, ProgramThatStartsAGrandchild)
         const char* options;
         bool stays;
         const char* entries;
-    } cases[] = {{"ends", "", false, "100 information, 101 information"},
+    } cases[] = {{"ends", " -stay -exit-after=1000", false, "100 information, 101 information"},
                  {"stays", " -stay -ignore-close", true, "100 information, 104 warning"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -292,11 +293,13 @@ TEST(MisbehavingService, ProgramThatStartsAGrandchild)
         ASSERT_TRUE(RegisterHosting(service, "-grandchild=" + grandchildLog + c.options, 0, kShortBound));
         size_t mark = EventLogMark();
         SERVICE_STATUS_PROCESS reported = {};
-        if (c.stays) {
-            ASSERT_TRUE(StartServiceNow(service.guard.name));
-            WaitForLogLine(service.log, "ready");
-        } else {
-            ASSERT_TRUE(StartUntilStopped(service.guard.name, &reported));
+        StateReportWatch ends(service.guard.name);
+        ASSERT_TRUE(StartServiceNow(service.guard.name));
+        DWORD servicePid = ServiceProcessId(service.guard.name);
+        ASSERT_NE(0u, servicePid);
+        WaitForLogLine(service.log, "ready");
+        if (!c.stays) {
+            ASSERT_TRUE(ends.WaitAt(HERE, &reported));
             EXPECT_EQ("exit 0", WaitForLogLine(service.log, "exit "));
         }
         std::string line = WaitForLogLine(service.log, "grandchild ");
@@ -317,6 +320,7 @@ TEST(MisbehavingService, ProgramThatStartsAGrandchild)
             EXPECT_TRUE(LogLinesStartingWith(service.log, "exit ").empty());
             EXPECT_TRUE(LogLinesStartingWith(grandchildLog, "exit ").empty());
         } else {
+            EXPECT_TRUE(ProcessEndsWithin(servicePid, kWaitHint));
             EXPECT_TRUE(ProcessRuns(grandchild.processId));
         }
         EXPECT_EQ((DWORD)SERVICE_STOPPED, reported.dwCurrentState);

@@ -633,6 +633,13 @@ bool StateReportWatch::WaitAt(Where where, SERVICE_STATUS_PROCESS* reported, DWO
     return true;
 }
 
+bool StateReportWatch::Seen()
+{
+    // A notification that came meanwhile is delivered now.
+    SleepEx(0, TRUE);
+    return pending && pending->fired;
+}
+
 namespace {
 // A service tied to its hosted program's log, and the watch that keeps its
 // first STOPPED report.

@@ -174,6 +174,8 @@ struct StateReportWatch {
     StateReportWatch& operator=(const StateReportWatch&) = delete;
     // The reported record; fails the test when none comes within the deadline.
     bool WaitAt(Where where, SERVICE_STATUS_PROCESS* reported, DWORD deadlineMs = kExitDeadline);
+    // Whether the state has been reported since the watch was made, without waiting.
+    bool Seen();
 
     std::string name;
     DWORD state;
