@@ -23,7 +23,10 @@ TEST(ServiceWait, GoesOnWhileTheServiceShowsProgressWithinTheLimit)
         {"the limit ends it whatever the progress",
          {{3, 1, 3000, 1000, 1}, {3, 2, 3000, 20999, 1}, {3, 3, 3000, 21000, 0}, {3, 4, 3000, 21000, 0}}},
         {"a hint past the limit counts as the limit",
-         {{3, 1, 0xFFFFFFFFu, 1000, 1}, {3, 1, 0xFFFFFFFFu, 20999, 1}, {3, 1, 0xFFFFFFFFu, 21000, 0}, {3, 1, 0, 21000, 0}}},
+         {{3, 1, 0xFFFFFFFFu, 1000, 1},
+          {3, 1, 0xFFFFFFFFu, 20999, 1},
+          {3, 1, 0xFFFFFFFFu, 21000, 0},
+          {3, 1, 0, 21000, 0}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
