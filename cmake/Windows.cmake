@@ -26,6 +26,12 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${WINERUN} run)
 # puts zero-initialised data (ProgramContext) in .data$ sections, and the file
 # then holds its two kilobytes of zeros.
 set(KAVO_PRODUCT_OPTIONS -Os -fno-exceptions -fno-rtti -ffunction-sections)
+# Without exceptions the 32-bit program needs no DWARF unwind tables (Windows
+# unwinds x86 code through its frame chain); 64-bit Windows unwinds every
+# function through its table, so the 64-bit program keeps them.
+if(KAVO_WINE_ARCH STREQUAL win32)
+    list(APPEND KAVO_PRODUCT_OPTIONS -fno-asynchronous-unwind-tables)
+endif()
 set(KAVO_PRODUCT_LINK -static -mwindows -s -Wl,--gc-sections
                       -Wl,--major-subsystem-version,${KAVO_SUBSYSTEM_MAJOR}
                       -Wl,--minor-subsystem-version,${KAVO_SUBSYSTEM_MINOR})
