@@ -26,6 +26,7 @@ WIN32_OFF_REASON = $(if $(filter file,$(origin KAVO_WIN32)),this kernel cannot r
 # where it refuses, a rare test failure may follow from that.
 define wine_notes
 @[ "$(KAVO_WIN32)" = on ] || echo "The 32-bit Wine suite does not run ($(WIN32_OFF_REASON)): $(WINDOWS)/kavo.exe was built and checked statically only."
+@[ "$$(id -u)" = 0 ] || echo "Not run as root: Wine shows root's folders (/ and the like) as owned by ANONYMOUS LOGON, and kavo starts nothing below folders others own, so the Wine suites fail."
 @setarch $$(uname -m) -R true > /dev/null 2>&1 || echo "This system refuses setarch -R, so Wine runs with address randomisation: about one Wine process start in 1,500 may die before it runs (error 1359)."
 endef
 

@@ -22,21 +22,37 @@ set(WINERUN ${CMAKE_BINARY_DIR}/winerun)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${WINERUN} run)
 
 # The product: small, no exceptions or RTTI, and every library linked in so
-# that only system DLLs are imported.
-set(KAVO_PRODUCT_OPTIONS -Os -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections)
+# that only system DLLs are imported. No -fdata-sections: with it mingw's GCC
+# puts zero-initialised data (ProgramContext) in .data$ sections, and the file
+# then holds its two kilobytes of zeros.
+set(KAVO_PRODUCT_OPTIONS -Os -fno-exceptions -fno-rtti -ffunction-sections)
 set(KAVO_PRODUCT_LINK -static -mwindows -s -Wl,--gc-sections
                       -Wl,--major-subsystem-version,${KAVO_SUBSYSTEM_MAJOR}
                       -Wl,--minor-subsystem-version,${KAVO_SUBSYSTEM_MINOR})
 
+# The texts of the event log entries: windmc reads the UTF-8 source (code page
+# 65001) and writes them as UTF-16 (-U), in a message table for each language,
+# with the header of the event ids and the resource script that holds them.
+set(KAVO_EVENTS_DIR ${CMAKE_BINARY_DIR}/events)
+set(KAVO_EVENTS_HEADER ${KAVO_EVENTS_DIR}/event_messages.h)
+set(KAVO_EVENTS_RC ${KAVO_EVENTS_DIR}/event_messages.rc)
+add_custom_command(OUTPUT ${KAVO_EVENTS_HEADER} ${KAVO_EVENTS_RC} ${KAVO_EVENTS_DIR}/event_messages_MSG00409.bin
+                          ${KAVO_EVENTS_DIR}/event_messages_MSG00411.bin
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${KAVO_EVENTS_DIR}
+    COMMAND ${CMAKE_MC_COMPILER} -C 65001 -U -b -h ${KAVO_EVENTS_DIR} -r ${KAVO_EVENTS_DIR}
+            ${CMAKE_SOURCE_DIR}/src/resources/event_messages.mc
+    DEPENDS src/resources/event_messages.mc
+    VERBATIM)
+
 file(GLOB KAVO_CORE_SOURCES CONFIGURE_DEPENDS src/*/*.cpp)
 list(FILTER KAVO_CORE_SOURCES EXCLUDE REGEX "(_test|/main)\\.cpp$")
-add_library(kavo_core STATIC ${KAVO_CORE_SOURCES})
-target_include_directories(kavo_core PUBLIC src)
+add_library(kavo_core STATIC ${KAVO_CORE_SOURCES} ${KAVO_EVENTS_HEADER})
+target_include_directories(kavo_core PUBLIC src PRIVATE ${KAVO_EVENTS_DIR})
 target_compile_options(kavo_core PRIVATE ${KAVO_PRODUCT_OPTIONS})
 # shell32 and comdlg32 are loaded by the dialog when it opens, not imported.
 target_link_libraries(kavo_core PUBLIC advapi32 user32)
 
-add_executable(kavo WIN32 src/entry/main.cpp src/resources/kavo.rc)
+add_executable(kavo WIN32 src/entry/main.cpp src/resources/kavo.rc ${KAVO_EVENTS_RC})
 set_source_files_properties(src/resources/kavo.rc PROPERTIES OBJECT_DEPENDS
                             "${CMAKE_SOURCE_DIR}/src/resources/kavo.manifest;${CMAKE_SOURCE_DIR}/src/resources/kavo.ico")
 target_compile_options(kavo PRIVATE ${KAVO_PRODUCT_OPTIONS})

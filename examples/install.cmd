@@ -22,17 +22,23 @@ rem コピーします。このファイルはコード ページ 932 です（�
 rem 何かを書く前にすべてを確かめます：サービス名（空でない、\ / " を含まない、
 rem 256 文字以内、ほかのサービスの名前や表示名でない）、プログラム（フォルダー
 rem でないファイル）、各値が ANSI コード ページで書けて 259 バイト以内、終了方法、
-rem 停止の猶予、フォルダー（Windows フォルダーとシステム フォルダーは不可、
-rem kavo.ini がまだないこと）。途中の手順が失敗したときは、作ったものを消して、
-rem 失敗した手順を表示します。
+rem 停止の猶予、フォルダー（Windows フォルダー、システム フォルダー、ドライブの
+rem ルートは不可、kavo.ini がまだないこと）。フォルダー（とその上にこのスクリプト
+rem が作ったフォルダー）は、何かを入れる前に管理者だけが変更できるようにします。
+rem できないフォルダーは断ります。途中の手順が失敗したときは、作ったものを消して、
+rem 失敗した手順を表示します。アプリケーション ログのイベント ソース（サービス名）も
+rem 登録します。
 rem Run it as an administrator. kavo.exe is copied from this script's folder.
 rem This file is in code page 932 (save it as ANSI in Notepad).
 rem Everything is checked before anything is written: the name (not empty, no
 rem \ / or ", at most 256 characters, no other service's name or display name),
 rem the program (a file, not a folder), every value (written in the ANSI code
 rem page, at most 259 bytes), the exit method, the stop timeout, the folder (not
-rem the Windows or the system folder, no kavo.ini in it yet). When a later step
-rem fails, what the script made is removed and the step is named.
+rem the Windows or the system folder or a drive's root, no kavo.ini in it yet).
+rem The folder (and each folder the script makes above it) is made
+rem administrators-only before anything goes in, or refused when it cannot be.
+rem When a later step fails, what the script made is removed and the step is named.
+rem It also registers the service's event source (its name) in the Application log.
 rem
 rem 終了コード / exit code:
 rem   0  登録して起動した（サービスは実行中）/ installed and running
@@ -42,6 +48,11 @@ rem   2  実行中だが、障害時の再起動を設定できなかった
 rem      running, but the restart on failure could not be set
 
 setlocal EnableExtensions DisableDelayedExpansion
+rem The system's own tools, by their full path: cmd would run a program of the
+rem same name from the current folder first.
+set "system=%SystemRoot%\System32"
+set "icacls=%system%\icacls.exe"
+set "cacls=%system%\cacls.exe"
 rem kavo64.exe for a program under System32, or Windows without 32-bit support.
 set "kavo=kavo.exe"
 set "source=%~dp0"
@@ -64,11 +75,11 @@ rem kavo reads kavo.ini in the ANSI code page (932 on Japanese Windows). cmd
 rem writes files in the console's code page: make it the same while it runs.
 rem Both are read from files: a for /f over a command starts another cmd, which
 rem is slow.
-chcp > "%work%\chcp.txt"
+"%system%\chcp.com" > "%work%\chcp.txt"
 for /f "usebackq tokens=2 delims=:." %%c in ("%work%\chcp.txt") do set /a "console=%%c" > nul 2>&1
-reg query "HKLM\SYSTEM\CurrentControlSet\Control\Nls\CodePage" /v ACP > "%work%\acp.txt" 2> nul
+"%system%\reg.exe" query "HKLM\SYSTEM\CurrentControlSet\Control\Nls\CodePage" /v ACP > "%work%\acp.txt" 2> nul
 for /f "usebackq tokens=3" %%c in ("%work%\acp.txt") do set "ansi=%%c"
-if defined ansi chcp %ansi% > nul 2>&1
+if defined ansi "%system%\chcp.com" %ansi% > nul 2>&1
 
 rem -- Arguments 1 to 6, each as :Encode leaves it, into arg1 to arg6. --
 rem Windows' cmd keeps every quotation mark inside an argument: expanded on
@@ -225,6 +236,8 @@ if "%folder:~-1%"=="\" set "folder=%folder:~0,-1%"
 rem kavo does not serve from the Windows folder or the system folder.
 if /i "%folder%"=="%SystemRoot%" goto SystemFolder
 if /i "%folder%"=="%SystemRoot%\System32" goto SystemFolder
+rem Made administrators-only, a drive's root would take every folder on it along.
+if "%folder:~-1%"==":" goto DriveRoot
 rem One kavo.ini serves one service: another service's settings are never overwritten.
 if exist "%folder%\kavo.ini" goto IniExists
 if not exist "%source%%kavo%" goto NoKavo
@@ -250,12 +263,12 @@ call :CheckValue 停止の猶予 STOP-TIMEOUT stoptimeout
 if defined refused goto Finish
 
 setlocal EnableDelayedExpansion
-sc query "!name!" > nul 2>&1
+"%system%\sc.exe" query "!name!" > nul 2>&1
 endlocal & set "queried=%errorlevel%"
 if "%queried%"=="0" goto Registered
 rem A name that is another service's display name is refused by sc create.
 setlocal EnableDelayedExpansion
-sc getkeyname "!name!" > nul 2>&1
+"%system%\sc.exe" getkeyname "!name!" > nul 2>&1
 endlocal & set "queried=%errorlevel%"
 if "%queried%"=="0" goto DisplayName
 
@@ -272,8 +285,28 @@ if not exist "%folder%\" goto StepFailed
 set "made.folders=1"
 :FolderMade
 
+rem FOLDER, and each folder this run made above it, administrators-only before
+rem anything goes in: an existing FOLDER that cannot be made so is refused
+rem with nothing written.
+> "%work%\yes.txt" echo Y
+set "path.part=%folder%"
+:SecureNextFolder
+call :SecureFolder
+if defined insecure goto NotSecured
+if not defined made.folders goto Secured
+if /i "%path.part%"=="%top%" goto Secured
+for /f "eol=| delims=" %%a in ("%path.part%\..") do set "parent=%%~fa"
+if "%parent:~-1%"=="\" set "parent=%parent:~0,-1%"
+if /i "%parent%"=="%path.part%" goto Secured
+set "path.part=%parent%"
+goto SecureNextFolder
+:Secured
+
 set "step=copy %kavo%"
-if not exist "%folder%\%kavo%" set "made.exe=1"
+rem A kavo.exe there already goes: the new file takes the folder's permissions.
+if exist "%folder%\%kavo%" del /f /q "%folder%\%kavo%" > nul 2>&1
+if exist "%folder%\%kavo%" goto StepFailed
+set "made.exe=1"
 copy /b /y "%source%%kavo%" "%folder%\%kavo%" > nul 2>&1
 if errorlevel 1 goto StepFailed
 
@@ -285,10 +318,23 @@ set "made.ini=1"
 rem Started at boot; the quotes keep a path with spaces from starting another program.
 set "step=sc create"
 setlocal EnableDelayedExpansion
-sc create "!name!" binPath= "\"!folder!\!kavo!\"" start= auto > "!work!\sc.txt" 2>&1
+"%system%\sc.exe" create "!name!" binPath= "\"!folder!\!kavo!\"" start= auto > "!work!\step.txt" 2>&1
 endlocal & set "queried=%errorlevel%"
 if not "%queried%"=="0" goto StepFailed
 set "made.service=1"
+
+rem The event source of the service's entries in the Application log, unless
+rem a source of that name exists: the service mends its own at each start, and
+rem writes under "NAME (kavo)" when the name is another program's source.
+set "source=HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\%name%"
+"%system%\reg.exe" query "%source%" > nul 2>&1
+if not errorlevel 1 goto SourceExists
+setlocal EnableDelayedExpansion
+"%system%\reg.exe" add "!source!" /v EventMessageFile /t REG_EXPAND_SZ /d "!folder!\!kavo!" /f > nul 2>&1
+"%system%\reg.exe" add "!source!" /v TypesSupported /t REG_DWORD /d 7 /f > nul 2>&1
+"%system%\reg.exe" add "!source!" /v kavo /t REG_DWORD /d 1 /f > nul 2>&1
+endlocal
+:SourceExists
 
 rem Restart on failure: after 5 s, 10 s, then every minute; the count of
 rem failures starts again after a day without one. The failure flag makes a
@@ -296,14 +342,14 @@ rem stop with an error code a failure too (a program that ended with a
 rem non-zero code, or did not start), not only a crash of kavo.
 set "refusedRecovery="
 setlocal EnableDelayedExpansion
-sc failure "!name!" reset= 86400 actions= restart/5000/restart/10000/restart/60000 > nul 2>&1
+"%system%\sc.exe" failure "!name!" reset= 86400 actions= restart/5000/restart/10000/restart/60000 > nul 2>&1
 endlocal & set "queried=%errorlevel%"
 if "%queried%"=="0" goto FailureSet
 echo 警告: sc failure が拒否されました / warning: sc failure was refused
 set "refusedRecovery=1"
 :FailureSet
 setlocal EnableDelayedExpansion
-sc failureflag "!name!" 1 > nul 2>&1
+"%system%\sc.exe" failureflag "!name!" 1 > nul 2>&1
 endlocal & set "queried=%errorlevel%"
 if "%queried%"=="0" goto FailureFlagSet
 echo 警告: sc failureflag が拒否されました / warning: sc failureflag was refused
@@ -312,7 +358,7 @@ set "refusedRecovery=1"
 
 set "step=sc start"
 setlocal EnableDelayedExpansion
-sc start "!name!" > "!work!\sc.txt" 2>&1
+"%system%\sc.exe" start "!name!" > "!work!\step.txt" 2>&1
 endlocal & set "queried=%errorlevel%"
 if not "%queried%"=="0" goto StepFailed
 rem sc start may return while the service is still starting: wait for it a
@@ -328,7 +374,7 @@ rem outside ASCII). Waiting longer would not help.
 if not defined state goto NotRunning
 set /a "polls+=1"
 if %polls% geq 60 goto NotRunning
-ping -n 2 127.0.0.1 > nul
+"%system%\ping.exe" -n 2 127.0.0.1 > nul
 goto WaitForRunning
 
 :Running
@@ -352,21 +398,29 @@ echo   STATE !state!, WIN32_EXIT_CODE !win32!, SERVICE_EXIT_CODE !specific!
 endlocal
 goto Undo
 
+:NotSecured
+setlocal EnableDelayedExpansion
+echo 管理者だけが変更できるようにできません / cannot make it administrators-only: !path.part!
+endlocal
+if exist "%work%\step.txt" type "%work%\step.txt"
+goto Undo
+
 :StepFailed
 echo 失敗した手順 / failed step: %step%
-if exist "%work%\sc.txt" type "%work%\sc.txt"
+if exist "%work%\step.txt" type "%work%\step.txt"
 goto Undo
 
 rem Removes what this run made, and says what could not be removed.
 :Undo
 if defined made.service call :RemoveService
+if defined made.service call :RemoveSources
 if defined made.ini del /f /q "%folder%\kavo.ini" > nul 2>&1
 if defined made.exe del /f /q "%folder%\%kavo%" > nul 2>&1
 if defined made.folders call :RemoveFolders
 set "left="
 if not defined made.service goto ServiceGone
 setlocal EnableDelayedExpansion
-sc query "!name!" > nul 2>&1
+"%system%\sc.exe" query "!name!" > nul 2>&1
 endlocal & set "queried=%errorlevel%"
 if not "%queried%"=="0" goto ServiceGone
 set "left=1"
@@ -393,7 +447,7 @@ goto Finish
 
 :Finish
 if defined work rd /s /q "%work%" > nul 2>&1
-if defined console if not "%console%"=="0" chcp %console% > nul 2>&1
+if defined console if not "%console%"=="0" "%system%\chcp.com" %console% > nul 2>&1
 exit /b %result%
 
 rem ---- Messages that end the run ----
@@ -453,6 +507,12 @@ goto Finish
 :BadFolder
 setlocal EnableDelayedExpansion
 echo フォルダーに * や ? は使えません / a folder cannot hold * or ?: !folder!
+endlocal
+goto Finish
+
+:DriveRoot
+setlocal EnableDelayedExpansion
+echo ドライブのルートには置けません / not in a drive's root: !folder!\
 endlocal
 goto Finish
 
@@ -649,7 +709,7 @@ set "state="
 set "win32="
 set "specific="
 setlocal EnableDelayedExpansion
-sc query "!name!" > "!work!\query.txt" 2>&1
+"%system%\sc.exe" query "!name!" > "!work!\query.txt" 2>&1
 endlocal
 for /f "usebackq tokens=1,3" %%a in ("%work%\query.txt") do (
     if "%%a"=="STATE" set "state=%%b"
@@ -662,14 +722,59 @@ rem Stops and deletes the service, and waits a minute at most until it is gone
 rem (until then its kavo.exe runs and cannot be deleted).
 :RemoveService
 setlocal EnableDelayedExpansion
-sc stop "!name!" > nul 2>&1
-sc delete "!name!" > nul 2>&1
+"%system%\sc.exe" stop "!name!" > nul 2>&1
+"%system%\sc.exe" delete "!name!" > nul 2>&1
 for /l %%i in (1,1,60) do (
-    sc query "!name!" > nul 2>&1
+    "%system%\sc.exe" query "!name!" > nul 2>&1
     if errorlevel 1 goto ServiceRemoved
-    ping -n 2 127.0.0.1 > nul
+    "%system%\ping.exe" -n 2 127.0.0.1 > nul
 )
 :ServiceRemoved
+endlocal
+exit /b
+
+rem Makes path.part administrators-only: its own entries go, none is
+rem inherited, Administrators and SYSTEM have full control, Users read and
+rem execute, and Administrators own it. Sets insecure when a step fails.
+rem icacls came with Windows Vista and Server 2003 SP2. Windows 2000 and XP
+rem have cacls, which replaces the whole list at once (asking first: yes.txt
+rem answers) but names accounts as English and Japanese Windows do, and cannot
+rem give the folder an owner.
+:SecureFolder
+set "insecure=1"
+if not exist "%icacls%" goto SecureWithCacls
+setlocal EnableDelayedExpansion
+"!icacls!" "!path.part!" /reset > "!work!\step.txt" 2>&1
+endlocal & set "queried=%errorlevel%"
+if not "%queried%"=="0" exit /b
+setlocal EnableDelayedExpansion
+"!icacls!" "!path.part!" /inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F *S-1-5-18:(OI)(CI)F *S-1-5-32-545:(OI)(CI)RX >> "!work!\step.txt" 2>&1
+endlocal & set "queried=%errorlevel%"
+if not "%queried%"=="0" exit /b
+setlocal EnableDelayedExpansion
+"!icacls!" "!path.part!" /setowner *S-1-5-32-544 >> "!work!\step.txt" 2>&1
+endlocal & set "queried=%errorlevel%"
+if not "%queried%"=="0" exit /b
+set "insecure="
+exit /b
+:SecureWithCacls
+if not exist "%cacls%" exit /b
+setlocal EnableDelayedExpansion
+"!cacls!" "!path.part!" /G Administrators:F SYSTEM:F Users:R < "!work!\yes.txt" > "!work!\step.txt" 2>&1
+endlocal & set "queried=%errorlevel%"
+if not "%queried%"=="0" exit /b
+set "insecure="
+exit /b
+
+rem Removes the service's event sources that are kavo's (those with the value
+rem kavo); another program's source of that name stays.
+:RemoveSources
+setlocal EnableDelayedExpansion
+set "sources=HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application"
+"%system%\reg.exe" query "!sources!\!name!" /v kavo > nul 2>&1
+if not errorlevel 1 "%system%\reg.exe" delete "!sources!\!name!" /f > nul 2>&1
+"%system%\reg.exe" query "!sources!\!name! (kavo)" /v kavo > nul 2>&1
+if not errorlevel 1 "%system%\reg.exe" delete "!sources!\!name! (kavo)" /f > nul 2>&1
 endlocal
 exit /b
 

@@ -7,14 +7,19 @@ rem   uninstall.cmd NAME
 rem
 rem 管理者として実行してください。削除するのは kavo のサービス（登録されたパスが
 rem kavo.exe か kavo64.exe）だけです。ほかのサービスは、動かしているファイルを
-rem 表示して断ります。kavo.exe と kavo.ini はフォルダーに残ります。
+rem 表示して断ります。kavo のイベント ソースも削除します。kavo.exe と kavo.ini は
+rem フォルダーに残ります。
 rem Run it as an administrator. Only a kavo service (one whose registered path
 rem is a kavo.exe or a kavo64.exe) is removed; any other is refused, naming the
-rem file it runs. kavo.exe and kavo.ini stay in their folder.
+rem file it runs. kavo's event sources of the service go too. kavo.exe and
+rem kavo.ini stay in their folder.
 rem
 rem 終了コード / exit code: 0 削除した / removed, 1 失敗 / failed
 
 setlocal EnableExtensions DisableDelayedExpansion
+rem The system's own tools, by their full path: cmd would run a program of the
+rem same name from the current folder first.
+set "system=%SystemRoot%\System32"
 set "result=1"
 set "work="
 set "console="
@@ -30,11 +35,11 @@ if not defined work goto NoWorkFolder
 rem The console's code page made the ANSI one, as install.cmd does, so that a
 rem name reads the same in both. Both are read from files: a for /f over a
 rem command starts another cmd, which is slow.
-chcp > "%work%\chcp.txt"
+"%system%\chcp.com" > "%work%\chcp.txt"
 for /f "usebackq tokens=2 delims=:." %%c in ("%work%\chcp.txt") do set /a "console=%%c" > nul 2>&1
-reg query "HKLM\SYSTEM\CurrentControlSet\Control\Nls\CodePage" /v ACP > "%work%\acp.txt" 2> nul
+"%system%\reg.exe" query "HKLM\SYSTEM\CurrentControlSet\Control\Nls\CodePage" /v ACP > "%work%\acp.txt" 2> nul
 for /f "usebackq tokens=3" %%c in ("%work%\acp.txt") do set "ansi=%%c"
-if defined ansi chcp %ansi% > nul 2>&1
+if defined ansi "%system%\chcp.com" %ansi% > nul 2>&1
 
 rem -- Argument 1, as :Encode leaves it, into arg1. --
 rem Windows' cmd keeps every quotation mark inside an argument: expanded on
@@ -78,7 +83,7 @@ if not "%name:\=%"=="%name%" goto BadName
 if not "%name:/=%"=="%name%" goto BadName
 
 setlocal EnableDelayedExpansion
-sc query "!name!" > nul 2>&1
+"%system%\sc.exe" query "!name!" > nul 2>&1
 endlocal & set "queried=%errorlevel%"
 if not "%queried%"=="0" goto NotInstalled
 
@@ -86,7 +91,7 @@ rem The registered path, as the registry holds it (sc qc is missing on some
 rem systems, Wine's among them; reg query works everywhere).
 set "image="
 setlocal EnableDelayedExpansion
-reg query "HKLM\SYSTEM\CurrentControlSet\Services\!name!" /v ImagePath > "!work!\image.txt" 2> nul
+"%system%\reg.exe" query "HKLM\SYSTEM\CurrentControlSet\Services\!name!" /v ImagePath > "!work!\image.txt" 2> nul
 endlocal
 for /f "usebackq tokens=1,2,*" %%a in ("%work%\image.txt") do if /i "%%a"=="ImagePath" set "image=%%c"
 if not defined image goto NotKavo
@@ -101,8 +106,8 @@ goto NotKavo
 
 rem A service that is not running answers the stop with an error: nothing to report.
 setlocal EnableDelayedExpansion
-sc stop "!name!" > nul 2>&1
-sc delete "!name!" > "!work!\sc.txt" 2>&1
+"%system%\sc.exe" stop "!name!" > nul 2>&1
+"%system%\sc.exe" delete "!name!" > "!work!\sc.txt" 2>&1
 endlocal & set "queried=%errorlevel%"
 if not "%queried%"=="0" goto DeleteFailed
 rem The registration goes once the service has stopped: wait for it a minute at
@@ -110,15 +115,16 @@ rem most, a second at a time (ping is the one wait every cmd has).
 set "polls=0"
 :WaitForRemoval
 setlocal EnableDelayedExpansion
-sc query "!name!" > nul 2>&1
+"%system%\sc.exe" query "!name!" > nul 2>&1
 endlocal & set "queried=%errorlevel%"
 if not "%queried%"=="0" goto Removed
 set /a "polls+=1"
 if %polls% geq 60 goto NotStopped
-ping -n 2 127.0.0.1 > nul
+"%system%\ping.exe" -n 2 127.0.0.1 > nul
 goto WaitForRemoval
 
 :Removed
+call :RemoveSources
 setlocal EnableDelayedExpansion
 echo サービス !name! を削除しました / service !name! removed
 endlocal
@@ -127,7 +133,7 @@ goto Finish
 
 :Finish
 if defined work rd /s /q "%work%" > nul 2>&1
-if defined console if not "%console%"=="0" chcp %console% > nul 2>&1
+if defined console if not "%console%"=="0" "%system%\chcp.com" %console% > nul 2>&1
 exit /b %result%
 
 rem ---- Messages that end the run ----
@@ -174,6 +180,18 @@ endlocal
 goto Finish
 
 rem ---- Subroutines ----
+
+rem Removes the service's event sources that are kavo's (those with the value
+rem kavo); another program's source of that name stays.
+:RemoveSources
+setlocal EnableDelayedExpansion
+set "sources=HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application"
+"%system%\reg.exe" query "!sources!\!name!" /v kavo > nul 2>&1
+if not errorlevel 1 "%system%\reg.exe" delete "!sources!\!name!" /f > nul 2>&1
+"%system%\reg.exe" query "!sources!\!name! (kavo)" /v kavo > nul 2>&1
+if not errorlevel 1 "%system%\reg.exe" delete "!sources!\!name! (kavo)" /f > nul 2>&1
+endlocal
+exit /b
 
 :MakeWorkFolder
 set "try=%TEMP%\kavo-uninstall-%RANDOM%%RANDOM%"

@@ -1,7 +1,9 @@
 // The decimal conversions of the "end" and "stoptimeout" values, on any text
-// the INI file can hold.
+// the INI file can hold; what is left of the stop's bound at any tick; and the
+// waits a stop of that bound gives rise to.
 #include "fuzz_support.h"
 
+#include "scm/portable_service_wait.h"
 #include "settings/portable_stop_timeout.h"
 #include "settings/settings.h"
 #include "text/text.h"
@@ -58,15 +60,48 @@ static void CheckStopTimeout(const std::string& text)
                                                                                    : (int)value));
 }
 
+// A wait for a stop of that bound, fed statuses made of the text's bytes:
+// it never goes on past its limit, nor past the last progress's hint and margin.
+static void CheckServiceWait(const std::string& text, uint32_t startTick)
+{
+    int seconds = ParseStopTimeout(TextBlock(text).bytes);
+    FUZZ_CHECK(StopWaitLimitMs(seconds) > StopWaitHintMs(seconds));
+    ServiceWait wait;
+    BeginServiceWait(&wait, startTick, StopWaitLimitMs(seconds));
+    uint32_t now = startTick;
+    for (size_t i = 0; i + 4 <= text.size(); i += 4) {
+        now += (uint32_t)(uint8_t)text[i] * 256u;
+        uint32_t state = (uint8_t)text[i + 1] % 4, checkPoint = (uint8_t)text[i + 2] % 4;
+        uint32_t hint = (uint32_t)(uint8_t)text[i + 3] * 1000u;
+        int goesOn = ServiceWaitGoesOn(&wait, state, checkPoint, hint, now);
+        FUZZ_CHECK(wait.state == state && wait.checkPoint == checkPoint);
+        if (goesOn) {
+            FUZZ_CHECK(now - startTick < wait.limitMs);
+            FUZZ_CHECK(now - wait.progressTick < wait.waitHintMs + STOP_WAIT_MARGIN_MS);
+        }
+        uint32_t poll = ServiceWaitPollMs(&wait, now);
+        FUZZ_CHECK(poll >= 10 && poll <= 500);
+    }
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     InputReader input{data, size};
     uint32_t bits = (uint32_t)input.Byte() | (uint32_t)input.Byte() << 8 | (uint32_t)input.Byte() << 16 |
                     (uint32_t)input.Byte() << 24;
+    uint32_t start = bits * 2654435761u;
+    uint32_t bound = bits >> 8;
     std::string text = input.Text();
+
+    // The tick counter wraps after 49.7 days; what has passed is counted modulo 2^32.
+    for (uint32_t elapsed : {0u, 1u, bound - 1, bound, bound + 1, bits, 0xFFFFFFFFu}) {
+        uint32_t left = MillisecondsLeft(start, start + elapsed, bound);
+        FUZZ_CHECK(left == (elapsed < bound ? bound - elapsed : 0));
+    }
 
     CheckText(text);
     CheckStopTimeout(text);
+    CheckServiceWait(text, bits);
     // The profile read gives at most 259 bytes.
     if (text.size() >= TEXT_SIZE)
         CheckText(text.substr(0, TEXT_SIZE - 1));

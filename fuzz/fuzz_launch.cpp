@@ -18,6 +18,27 @@ static std::string ModuleNameOf(const std::string& commandLine)
     return commandLine.substr(0, commandLine.find_first_of(" \t"));
 }
 
+// The file kavo names to the system for a command line: its first name,
+// with ".exe" when the name's last component has no dot.
+static void CheckProgramFile(const std::string& commandLine, size_t size)
+{
+    std::string name = ModuleNameOf(commandLine);
+    std::vector<bool> starts = CharacterStarts(name);
+    size_t componentStart = 0;
+    for (size_t i = 0; i < name.size(); ++i)
+        if (starts[i] && name[i] == '\\')
+            componentStart = i + 1;
+    std::string wanted = name;
+    if (name.find('.', componentStart) == std::string::npos)
+        wanted += ".exe";
+    TextBlock line(commandLine);
+    Block file(size);
+    int formed = FormProgramFile(line.bytes, file.bytes, size);
+    FUZZ_CHECK(formed == (!name.empty() && wanted.size() < size ? 1 : 0));
+    if (size)
+        FUZZ_CHECK(file.Text() == (formed ? wanted : ""));
+}
+
 static void CheckLaunch(const std::string& programPath, const std::string& options, size_t lineSize,
                         size_t directorySize)
 {
@@ -46,6 +67,8 @@ static void CheckLaunch(const std::string& programPath, const std::string& optio
         if (programPath.find_first_of("\"\t") == std::string::npos)
             FUZZ_CHECK(ModuleNameOf(formedLine) == programPath);
         FUZZ_CHECK(directory.Text() == wantedDirectory);
+        for (size_t fileSize : SizesAround(programPath.size() + 4, TEXT_SIZE))
+            CheckProgramFile(formedLine, fileSize);
     } else {
         if (lineSize > 0)
             FUZZ_CHECK(line.Text().empty());

@@ -6,6 +6,7 @@
 #include "dialog/test_launch.h"
 #include "entry/context.h"
 #include "entry/load_proc.h"
+#include "host/launch.h"
 #include "host/write_access.h"
 #include "resources/messages.h"
 #include "resources/resource.h"
@@ -26,17 +27,6 @@ static struct {
     void(WINAPI* DragFinish)(HDROP);
     BOOL(WINAPI* GetOpenFileNameA)(LPOPENFILENAMEA);
 } DialogLibraries;
-
-// The DLL of that name in the system directory, never one found on the search path.
-static HMODULE LoadSystemLibrary(const char* fileName)
-{
-    char systemDir[TEXT_SIZE];
-    char path[TEXT_SIZE];
-    UINT length = GetSystemDirectoryA(systemDir, sizeof systemDir);
-    if (length == 0 || length >= sizeof systemDir || !FormPathInDirectory(path, sizeof path, systemDir, fileName))
-        return NULL;
-    return LoadLibraryA(path);
-}
 
 static void LoadDialogLibraries()
 {
@@ -120,19 +110,29 @@ static int ShowServiceNotOurs(HWND dialog, ServiceOwner owner, const char* name,
     return 1;
 }
 
-// Names the first file or folder the service depends on that users other than
-// administrators may change, and asks whether to save all the same; 1 when
-// there is none or the answer is Yes.
+int AskAboutWritablePath(HWND dialog, const char* format, const char* path, const char* account)
+{
+    // Room for the longest path and account; wsprintfA writes at most 1024 bytes.
+    char message[MESSAGE_SIZE];
+    static_assert(sizeof kTextWritableByOthers + 2 * TEXT_SIZE <= MESSAGE_SIZE &&
+                      sizeof kTextTestWritableByOthers + 2 * TEXT_SIZE <= MESSAGE_SIZE,
+                  "the message must fit what wsprintfA writes");
+    wsprintfA(message, format, path, account);
+    return MessageBoxA(dialog, message, kCaptionKavo, MB_YESNO) == IDYES;
+}
+
+// Names the first file or folder the service would depend on that someone
+// other than administrators may change, and who, and asks whether to save all
+// the same; 1 when there is none or the answer is Yes.
 static int AcceptPathsWritableByOthers(HWND dialog)
 {
+    const ServiceConfig& config = ProgramContext.Config;
+    HeldProgram launch;
+    FormLaunch(&launch, config.programPath, config.options);
     char path[TEXT_SIZE];
-    if (!FindPathWritableByOthers(path, sizeof path))
-        return 1;
-    // Room for the text with the longest path; wsprintfA writes at most 1024 bytes.
-    char message[sizeof kTextWritableByOthers + TEXT_SIZE];
-    static_assert(sizeof message <= 1024, "the message must fit what wsprintfA writes");
-    wsprintfA(message, kTextWritableByOthers, path);
-    return MessageBoxA(dialog, message, kCaptionKavo, MB_YESNO) == IDYES;
+    char account[TEXT_SIZE];
+    return !FindPathWritableByOthers(launch.file, path, sizeof path, account, sizeof account) ||
+           AskAboutWritablePath(dialog, kTextWritableByOthers, path, account);
 }
 
 // Validates, checks the name's service and what others may change, saves,
@@ -174,6 +174,8 @@ static void OnOk(HWND dialog)
 
     if (MessageBoxA(dialog, kTextAskRegister, kCaptionKavo, MB_YESNO) == IDYES) {
         if (RegisterAsService()) {
+            if (!SetRestartOnFailure())
+                MessageBoxA(dialog, kTextRestartNotSet, kCaptionKavo, MB_OK);
             if (MessageBoxA(dialog, kTextAskStart, kCaptionKavo, MB_YESNO) == IDYES)
                 StartRegisteredService();
         } else {
@@ -269,11 +271,6 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         OnDropFiles(dialog, (HDROP)wParam);
         break;
     case WM_DESTROY:
-        // The start request goes to the name the settings hold now: OK may
-        // have changed it since the start-up probe. It starts nothing but
-        // this file's own service.
-        if (ProgramContext.WasRunning)
-            StartRegisteredService();
         PostQuitMessage(0);
         break;
     }
@@ -292,6 +289,38 @@ void ApplyChosenProgram(HWND dialog, const char* path)
     SetWindowTextA(GetDlgItem(dialog, IDC_SERVICE_NAME), serviceName);
 }
 
+// The system's text for an error, on one line; empty when it has none.
+static void FormSystemErrorText(DWORD error, char* text, DWORD size)
+{
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                      FORMAT_MESSAGE_MAX_WIDTH_MASK,
+                                  NULL, error, 0, text, size, NULL);
+    if (length >= size)
+        length = 0;
+    while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\r' || text[length - 1] == '\n'))
+        --length;
+    text[length] = '\0';
+}
+
+// When the dialog has closed: the service that ran when it opened is started
+// again, once its stop has ended. The start goes to the name the settings hold
+// now (OK may have changed it since the start-up probe), and to nothing but
+// this file's own service. A start that fails is said, with the system's error.
+static void StartServiceAgain()
+{
+    if (!ProgramContext.WasRunning)
+        return;
+    DWORD error = StartServiceOnceStopped();
+    if (error == NO_ERROR)
+        return;
+    char reason[MESSAGE_SIZE / 2];
+    FormSystemErrorText(error, reason, sizeof reason);
+    char text[MESSAGE_SIZE];
+    static_assert(sizeof kTextStartFailed + 10 + sizeof reason <= sizeof text, "the message must fit its buffer");
+    wsprintfA(text, kTextStartFailed, error, reason);
+    MessageBoxA(GetDesktopWindow(), text, kCaptionKavo, MB_OK);
+}
+
 void RunSettingsDialog()
 {
     LoadDialogLibraries();
@@ -300,9 +329,8 @@ void RunSettingsDialog()
     if (!dialog) {
         // Without a window there is nothing to wait for: do what closing the
         // dialog would have done.
-        if (ProgramContext.WasRunning)
-            StartRegisteredService();
         FreeDialogLibraries();
+        StartServiceAgain();
         return;
     }
     ShowWindow(dialog, SW_SHOW);
@@ -322,4 +350,5 @@ void RunSettingsDialog()
         DispatchMessageA(&message);
     }
     FreeDialogLibraries();
+    StartServiceAgain();
 }

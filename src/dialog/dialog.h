@@ -15,3 +15,8 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 // field and proposes its name as the service name; any other file is refused
 // with a message.
 void ApplyChosenProgram(HWND dialog, const char* path);
+
+// Names a path that someone other than administrators may change and who
+// (format: a text with two %s, the path and the account), owned by the dialog
+// with caption "kavo", and asks whether to go on; 1 on Yes.
+int AskAboutWritablePath(HWND dialog, const char* format, const char* path, const char* account);

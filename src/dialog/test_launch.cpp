@@ -1,7 +1,9 @@
 #include "dialog/test_launch.h"
 
+#include "dialog/dialog.h"
 #include "entry/context.h"
 #include "host/launch.h"
+#include "host/write_access.h"
 #include "resources/messages.h"
 
 // A program that never becomes idle must not keep the dialog blocked for good:
@@ -14,8 +16,18 @@ static const DWORD kCloseWaitLimit = 30000;
 
 void TestLaunch(HWND dialog, const char* programPath, const char* options, ExitMethod exitMethod)
 {
+    // Held from before the check, so that what the user was asked about is what starts.
+    HeldProgram program;
+    HoldProgram(&program, programPath, options);
+    char writablePath[TEXT_SIZE];
+    char writer[TEXT_SIZE];
     PROCESS_INFORMATION child;
-    if (!LaunchChild(programPath, options, &child))
+    int launched = (!FindProgramPathWritableByOthers(program.file, writablePath, sizeof writablePath, writer,
+                                                     sizeof writer) ||
+                    AskAboutWritablePath(dialog, kTextTestWritableByOthers, writablePath, writer)) &&
+                   LaunchChild(&program, &child);
+    ReleaseProgram(&program);
+    if (!launched)
         return;
     WaitForInputIdle(child.hProcess, kIdleWaitLimit);
     SetForegroundWindow(dialog);

@@ -33,11 +33,16 @@ struct ProgramContextRecord {
     // Service mode: the stop is taken once (under StatusLock), by the control
     // handler on a stop request or by the main function when the program has
     // ended by itself or the service stops; after that the handler reports
-    // nothing and the main function neither launches nor reports RUNNING.
+    // nothing and the main function does not report RUNNING.
     volatile LONG Stopping;
     CRITICAL_SECTION StatusLock;
     HANDLE StopEvent;                // set by the handler when it takes a stop request
     volatile DWORD StopRequestedAt;  // tick count of that request: the bound counts from it
+    // Service mode: the event source kavo's entries go under (empty: none),
+    // and the windows the stop asked to close, counted and named for its entry.
+    char EventSource[TEXT_SIZE];
+    int AskedWindowCount;
+    char AskedWindows[TEXT_SIZE];
     ServiceConfig Config;
 };
 

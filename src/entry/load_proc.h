@@ -11,3 +11,7 @@ static void LoadProc(Function* destination, HMODULE module, const char* name)
 {
     *destination = module ? (Function)(void*)GetProcAddress(module, name) : NULL;
 }
+
+// The DLL of that name in the system directory, never one found on the search
+// path; NULL when it cannot be loaded. The caller frees it.
+HMODULE LoadSystemLibrary(const char* fileName);

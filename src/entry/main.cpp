@@ -6,6 +6,7 @@
 
 #include "dialog/dialog.h"
 #include "entry/context.h"
+#include "entry/load_proc.h"
 #include "host/service.h"
 #include "resources/messages.h"
 #include "settings/settings.h"
@@ -37,8 +38,28 @@ static void RefuseSystemFolder()
     MessageBoxA(GetDesktopWindow(), text, kCaptionKavo, MB_OK);
 }
 
+// A DLL that kavo or a system DLL loads by name is looked for in the system
+// folder, not in the current folder nor beside kavo.exe, where whoever may
+// write would have it run elevated or as SYSTEM. Windows 2000 and XP before
+// SP1 have neither function, Vista and 7 the second only with update
+// KB2533623. A program kavo starts inherits the first (its own folder, where
+// it starts, is still searched first), not the second.
+static void NarrowDllSearch()
+{
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    BOOL(WINAPI* setDllDirectory)(LPCSTR);
+    BOOL(WINAPI* setDefaultDllDirectories)(DWORD);
+    LoadProc(&setDllDirectory, kernel, "SetDllDirectoryA");
+    LoadProc(&setDefaultDllDirectories, kernel, "SetDefaultDllDirectories");
+    if (setDllDirectory)
+        setDllDirectory("");
+    if (setDefaultDllDirectories)
+        setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    NarrowDllSearch();
     char modulePath[TEXT_SIZE];
     DWORD length = GetModuleFileNameA(NULL, modulePath, sizeof modulePath);
     if (length >= sizeof modulePath)

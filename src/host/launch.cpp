@@ -2,38 +2,66 @@
 
 #include "entry/context.h"
 #include "entry/load_proc.h"
+#include "host/event_log.h"
 #include "host/portable_launch.h"
 #include "settings/portable_stop_timeout.h"
+#include "text/text.h"
 
 // The exit code of a program ended by force: not 0, since it did not end by itself.
 static const UINT kForcedEndExitCode = 1;
 
-static int StartChild(const char* programPath, const char* options, DWORD creationFlags,
-                      PROCESS_INFORMATION* child)
+int FormLaunch(HeldProgram* program, const char* programPath, const char* options)
 {
-    STARTUPINFOA startup;
-    GetStartupInfoA(&startup);
-    char commandLine[COMMAND_LINE_SIZE];
-    char workingDirectory[TEXT_SIZE];
-    if (!BuildChildLaunch(programPath, options, commandLine, sizeof commandLine, workingDirectory,
-                          sizeof workingDirectory)) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    program->file[0] = '\0';
+    program->handle = INVALID_HANDLE_VALUE;
+    program->error = ERROR_FILENAME_EXCED_RANGE;
+    if (!BuildChildLaunch(programPath, options, program->commandLine, sizeof program->commandLine,
+                          program->workingDirectory, sizeof program->workingDirectory))
+        return 0;
+    // No name, or one too long for any path: no such file.
+    program->error = ERROR_FILE_NOT_FOUND;
+    return FormProgramFile(program->commandLine, program->file, sizeof program->file);
+}
+
+void HoldProgram(HeldProgram* program, const char* programPath, const char* options)
+{
+    if (!FormLaunch(program, programPath, options))
+        return;
+    // Reading shares with the system's own opening of the file to run it.
+    program->handle = CreateFileA(program->file, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    program->error = program->handle == INVALID_HANDLE_VALUE ? GetLastError() : NO_ERROR;
+}
+
+void ReleaseProgram(HeldProgram* program)
+{
+    if (program->handle != INVALID_HANDLE_VALUE)
+        CloseHandle(program->handle);
+    program->handle = INVALID_HANDLE_VALUE;
+}
+
+static int StartChild(const HeldProgram* program, DWORD creationFlags, PROCESS_INFORMATION* child)
+{
+    if (program->handle == INVALID_HANDLE_VALUE) {
+        SetLastError(program->error);
         return 0;
     }
-    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, creationFlags, NULL, workingDirectory, &startup,
-                        child))
-        return 0;
-    return 1;
+    STARTUPINFOA startup;
+    GetStartupInfoA(&startup);
+    // The file is named: the system neither searches for it nor adds to its name.
+    char commandLine[COMMAND_LINE_SIZE];
+    CopyText(commandLine, sizeof commandLine, program->commandLine);
+    return CreateProcessA(program->file, commandLine, NULL, NULL, FALSE, creationFlags, NULL,
+                          program->workingDirectory, &startup, child) != 0;
 }
 
-int LaunchChild(const char* programPath, const char* options, PROCESS_INFORMATION* child)
+int LaunchChild(const HeldProgram* program, PROCESS_INFORMATION* child)
 {
-    return StartChild(programPath, options, CREATE_DEFAULT_ERROR_MODE, child);
+    return StartChild(program, CREATE_DEFAULT_ERROR_MODE, child);
 }
 
-int LaunchSuspendedChild(const char* programPath, const char* options, PROCESS_INFORMATION* child)
+int LaunchSuspendedChild(const HeldProgram* program, PROCESS_INFORMATION* child)
 {
-    return StartChild(programPath, options, CREATE_DEFAULT_ERROR_MODE | CREATE_SUSPENDED, child);
+    return StartChild(program, CREATE_DEFAULT_ERROR_MODE | CREATE_SUSPENDED, child);
 }
 
 // The job functions, looked up rather than imported: Windows NT 4 has none,
@@ -56,6 +84,14 @@ static int LoadJobFunctions()
            JobFunctions.SetInformationJobObject && JobFunctions.TerminateJobObject;
 }
 
+static void SetJobLimits(HANDLE job, DWORD limitFlags)
+{
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
+    ZeroMemory(&limits, sizeof limits);
+    limits.BasicLimitInformation.LimitFlags = limitFlags;
+    JobFunctions.SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+}
+
 HANDLE PutInNewJob(HANDLE process)
 {
     if (!LoadJobFunctions())
@@ -64,18 +100,23 @@ HANDLE PutInNewJob(HANDLE process)
     if (!job)
         return NULL;
     // A program that starts a process outside any job on purpose
-    // (CREATE_BREAKAWAY_FROM_JOB) may still do so, as it may on a desktop. No
-    // JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE: a process that the program leaves
-    // behind when it ends by itself goes on, as it would without the job.
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
-    ZeroMemory(&limits, sizeof limits);
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
-    JobFunctions.SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    // (CREATE_BREAKAWAY_FROM_JOB) may still do so, as it may on a desktop.
+    // The job is not inheritable: only kavo's own handle keeps it open.
+    SetJobLimits(job, JOB_OBJECT_LIMIT_BREAKAWAY_OK | JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE);
     if (!JobFunctions.AssignProcessToJobObject(job, process)) {
         CloseHandle(job);
         return NULL;
     }
     return job;
+}
+
+void CloseJob(HANDLE job, int leaveWhatIsLeft)
+{
+    if (!job)
+        return;
+    if (leaveWhatIsLeft)
+        SetJobLimits(job, JOB_OBJECT_LIMIT_BREAKAWAY_OK);
+    CloseHandle(job);
 }
 
 void EndChildByForce(HANDLE process, HANDLE job)
@@ -84,17 +125,37 @@ void EndChildByForce(HANDLE process, HANDLE job)
         TerminateProcess(process, kForcedEndExitCode);
 }
 
-int WaitForChild(HANDLE process, DWORD timeoutMs)
+ChildWait WaitForChild(HANDLE process, DWORD timeoutMs)
 {
-    return WaitForSingleObject(process, timeoutMs) != WAIT_TIMEOUT;
+    switch (WaitForSingleObject(process, timeoutMs)) {
+    case WAIT_OBJECT_0:
+        return kChildEnded;
+    case WAIT_TIMEOUT:
+        return kChildRuns;
+    default:
+        return kChildWaitFailed;
+    }
 }
 
 struct CloseRequest {
     ExitMethod exitMethod;
-    int bounded;       // 0: each window is waited for however long it takes
-    DWORD startTick;   // the bound's start and length, when bounded
+    AskedWindows* asked;   // NULL: every window is asked, each waited for however long it takes
+    DWORD startTick;       // the bound's start and length, with asked
     DWORD boundMs;
 };
+
+// Adds the window to the list; 0 when it is there already, or there is no room
+// left (a window not listed may then have been asked before).
+static int RecordFirstAsk(AskedWindows* asked, HWND window)
+{
+    for (int i = 0; i < asked->count; ++i)
+        if (asked->windows[i] == window)
+            return 0;
+    if (asked->count == ASKED_WINDOWS_SIZE)
+        return 0;
+    asked->windows[asked->count++] = window;
+    return 1;
+}
 
 // Owned windows (dialog boxes and the like) are left to their owners; windows
 // of every other process, the child's own children included, are never addressed.
@@ -113,13 +174,17 @@ static BOOL CALLBACK CloseChildWindowsProc(HWND window, LPARAM parameter)
         message = WM_SYSCOMMAND;
         wParam = SC_CLOSE;
     }
-    if (!request->bounded) {
+    if (!request->asked) {
+        NoteWindowAsked(window);
         SendMessageA(window, message, wParam, 0);
         return TRUE;
     }
     DWORD left = MillisecondsLeft(request->startTick, GetTickCount(), request->boundMs);
     if (left == 0)
         return FALSE;
+    if (!RecordFirstAsk(request->asked, window))
+        return TRUE;
+    NoteWindowAsked(window);
     DWORD_PTR result;
     SendMessageTimeoutA(window, message, wParam, 0, SMTO_NORMAL, left, &result);
     return TRUE;
@@ -127,12 +192,14 @@ static BOOL CALLBACK CloseChildWindowsProc(HWND window, LPARAM parameter)
 
 void CloseChildWindows(ExitMethod exitMethod)
 {
-    CloseRequest request = {exitMethod, 0, 0, 0};
+    CloseRequest request = {exitMethod, NULL, 0, 0};
     EnumWindows(CloseChildWindowsProc, (LPARAM)&request);
 }
 
-void CloseChildWindowsWithin(ExitMethod exitMethod, DWORD startTick, DWORD boundMs)
+void CloseNewChildWindowsWithin(AskedWindows* asked, ExitMethod exitMethod, DWORD startTick, DWORD boundMs)
 {
-    CloseRequest request = {exitMethod, 1, startTick, boundMs};
+    if (MillisecondsLeft(startTick, GetTickCount(), boundMs) == 0)
+        return;
+    CloseRequest request = {exitMethod, asked, startTick, boundMs};
     EnumWindows(CloseChildWindowsProc, (LPARAM)&request);
 }

@@ -46,6 +46,41 @@ int BuildChildLaunch(const char* programPath, const char* options, char* command
     return 1;
 }
 
+int FormProgramFile(const char* commandLine, char* programFile, size_t size)
+{
+    const char* name = commandLine;
+    const char* end;
+    if (*name == '"') {
+        ++name;
+        for (end = name; *end && *end != '"'; ++end) {
+        }
+    } else {
+        for (end = name; *end && *end != ' ' && *end != '\t'; ++end) {
+        }
+    }
+    // No second byte of a double-byte character is a quotation mark, a space,
+    // a tab or a dot (after a lead byte one stands for itself); a backslash may be one.
+    int hasExtension = 0;
+    int secondBytePending = 0;
+    for (const char* p = name; p < end; ++p) {
+        if (*p == '.') {
+            hasExtension = 1;
+            secondBytePending = 0;
+        } else if (secondBytePending) {
+            secondBytePending = 0;
+        } else if (IsSjisLeadByte((unsigned char)*p)) {
+            secondBytePending = 1;
+        } else if (*p == '\\') {
+            hasExtension = 0;
+        }
+    }
+    int fits = end > name && CopyTextPart(programFile, size, name, (size_t)(end - name)) &&
+               (hasExtension || AppendText(programFile, size, ".exe"));
+    if (!fits && size)
+        programFile[0] = '\0';
+    return fits;
+}
+
 int FormMutexName(char* destination, size_t size, const char* serviceName)
 {
     if (size == 0)
@@ -56,4 +91,27 @@ int FormMutexName(char* destination, size_t size, const char* serviceName)
         return 1;
     destination[0] = '\0';
     return 0;
+}
+
+static int IsSameAccount(const AccountId* a, const AccountId* b)
+{
+    if (a->authority != b->authority || a->subAuthorityCount != b->subAuthorityCount ||
+        a->subAuthorityCount > ACCOUNT_ID_MAX_SUB_AUTHORITIES)
+        return 0;
+    for (uint32_t i = 0; i < a->subAuthorityCount; ++i)
+        if (a->subAuthorities[i] != b->subAuthorities[i])
+            return 0;
+    return 1;
+}
+
+int IsInstanceGuardOwner(const AccountId* owner, const AccountId* ownAccount)
+{
+    // SYSTEM, S-1-5-18, and Administrators, S-1-5-32-544: the ids every
+    // Windows since NT 4 gives them.
+    static const AccountId kSystem = {5, 1, {18}};
+    static const AccountId kAdministrators = {5, 2, {32, 544}};
+    if (!owner)
+        return 0;
+    return IsSameAccount(owner, &kSystem) || IsSameAccount(owner, &kAdministrators) ||
+           (ownAccount && IsSameAccount(owner, ownAccount));
 }

@@ -17,32 +17,46 @@ struct LaunchCase {
     const char* options;
     const char* commandLine;
     const char* workingDirectory;
+    const char* programFile;   // what kavo checks and names to the system ("": nothing)
 };
 
 TEST(ChildLaunch, CommandLineAndWorkingDirectory)
 {
     const LaunchCase cases[] = {
-        {"C:\\Tools\\MyServer.exe", "-quiet", "C:\\Tools\\MyServer.exe -quiet", "C:\\Tools"},
-        {"C:\\Tools\\MyServer.exe", "", "C:\\Tools\\MyServer.exe ", "C:\\Tools"},   // ends in a space
-        {"C:\\app.exe", "a b", "C:\\app.exe a b", "C:"},
-        {"app.exe", "", "app.exe ", "app.exe"},   // no backslash: the whole path
-        {"C:\\dir with space\\app.exe", "-x", "\"C:\\dir with space\\app.exe\" -x", "C:\\dir with space"},
-        {"C:\\dir with space\\app.exe", "", "\"C:\\dir with space\\app.exe\" ", "C:\\dir with space"},
+        {"C:\\Tools\\MyServer.exe", "-quiet", "C:\\Tools\\MyServer.exe -quiet", "C:\\Tools",
+         "C:\\Tools\\MyServer.exe"},
+        {"C:\\Tools\\MyServer.exe", "", "C:\\Tools\\MyServer.exe ", "C:\\Tools", "C:\\Tools\\MyServer.exe"},
+        {"C:\\app.exe", "a b", "C:\\app.exe a b", "C:", "C:\\app.exe"},
+        {"app.exe", "", "app.exe ", "app.exe", "app.exe"},   // no backslash: the whole path
+        {"C:\\dir with space\\app.exe", "-x", "\"C:\\dir with space\\app.exe\" -x", "C:\\dir with space",
+         "C:\\dir with space\\app.exe"},
+        {"C:\\dir with space\\app.exe", "", "\"C:\\dir with space\\app.exe\" ", "C:\\dir with space",
+         "C:\\dir with space\\app.exe"},
         // Already quoted by the user: left as typed.
         {"\"C:\\dir with space\\app.exe\"", "-x", "\"C:\\dir with space\\app.exe\" -x",
-         "\"C:\\dir with space"},
-        {"C:\\" HYO "\\app.exe", "\"quoted\" opt", "C:\\" HYO "\\app.exe \"quoted\" opt", "C:\\" HYO},
-        {"C:\\" HYO " x\\app.exe", "", "\"C:\\" HYO " x\\app.exe\" ", "C:\\" HYO " x"},
-        {"", "", " ", ""},
+         "\"C:\\dir with space", "C:\\dir with space\\app.exe"},
+        {"C:\\" HYO "\\app.exe", "\"quoted\" opt", "C:\\" HYO "\\app.exe \"quoted\" opt", "C:\\" HYO,
+         "C:\\" HYO "\\app.exe"},
+        {"C:\\" HYO " x\\app.exe", "", "\"C:\\" HYO " x\\app.exe\" ", "C:\\" HYO " x", "C:\\" HYO " x\\app.exe"},
+        {"", "", " ", "", ""},
+        // The system adds ".exe" to a name without an extension, and splits
+        // an unquoted line at a tab: kavo names the file that would start.
+        {"C:\\Tools\\app", "", "C:\\Tools\\app ", "C:\\Tools", "C:\\Tools\\app.exe"},
+        {"C:\\a.b\\" HYO, "", "C:\\a.b\\" HYO " ", "C:\\a.b", "C:\\a.b\\" HYO ".exe"},
+        {"C:\\Tools\\app.", "", "C:\\Tools\\app. ", "C:\\Tools", "C:\\Tools\\app."},
+        {"C:\\x\ty\\app.exe", "", "C:\\x\ty\\app.exe ", "C:\\x\ty", "C:\\x.exe"},
     };
     for (const LaunchCase& c : cases) {
         char commandLine[COMMAND_LINE_SIZE];
         char workingDirectory[kTextSize];
+        char programFile[kTextSize];
         EXPECT_EQ(1, BuildChildLaunch(c.programPath, c.options, commandLine, sizeof commandLine, workingDirectory,
                                       sizeof workingDirectory))
             << c.programPath;
         EXPECT_STREQ(c.commandLine, commandLine) << c.programPath;
         EXPECT_STREQ(c.workingDirectory, workingDirectory) << c.programPath;
+        EXPECT_EQ(c.programFile[0] ? 1 : 0, FormProgramFile(commandLine, programFile, sizeof programFile));
+        EXPECT_STREQ(c.programFile, programFile) << c.programPath;
     }
 }
 
@@ -133,6 +147,37 @@ TEST(MutexName, TooLongIsRefusedNeverWrittenPast)
     for (size_t i = 260; i < sizeof name; ++i)
         ASSERT_EQ('#', name[i]) << "byte " << i;
     EXPECT_EQ(0, FormMutexName(name, 0, "x"));
+}
+
+// Only a kavo serving the name can have made a mutex that SYSTEM, the
+// Administrators group or the service's own account owns: no other account
+// may give an object such an owner.
+TEST(MutexName, WhoseMutexCountsAsAnotherKavo)
+{
+    const AccountId user = {5, 5, {21, 1, 2, 3, 1001}};
+    const AccountId service = {5, 1, {19}};   // Local Service
+    const AccountId tooLong = {5, ACCOUNT_ID_MAX_SUB_AUTHORITIES + 1, {21}};
+    const struct {
+        const char* what;
+        AccountId owner;
+        const AccountId* ownAccount;
+        int kavo;
+    } cases[] = {
+        {"SYSTEM", {5, 1, {18}}, &service, 1},
+        {"Administrators", {5, 2, {32, 544}}, NULL, 1},
+        {"the service's own account", service, &service, 1},
+        {"a user who runs the service", user, &user, 1},
+        {"another user", user, &service, 0},
+        {"Users", {5, 2, {32, 545}}, &service, 0},
+        {"Everyone", {1, 1, {0}}, &service, 0},
+        {"Administrators of another authority", {1, 2, {32, 544}}, &service, 0},
+        {"an id that starts as SYSTEM's", {5, 2, {18, 0}}, &service, 0},
+        {"an own account that could not be read", user, NULL, 0},
+        {"an id longer than any", tooLong, &tooLong, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.kavo, IsInstanceGuardOwner(&c.owner, c.ownAccount)) << c.what;
+    EXPECT_EQ(0, IsInstanceGuardOwner(NULL, &service)) << "no owner";
 }
 
 }  // namespace

@@ -1,77 +1,164 @@
 #include "host/portable_write_access.h"
 
-// The system's numbers (winnt.h), named here without it.
-static const uint8_t kAccessAllowedAceType = 0x0;
-// An allow entry with a condition: weighed as if the condition held.
-static const uint8_t kAccessAllowedCallbackAceType = 0x9;
-// The entry is only handed down to children; it does not apply to the object.
+#include "text/text.h"
+
+// The system's numbers (winnt.h), named here without it. The allow entries:
+// plain, with a condition (weighed as if it held), and their object forms.
+static const uint8_t kAllowEntryTypes[] = {0x0, 0x5, 0x9, 0xB};
+// The entry is only handed down to children; it does not apply to the path.
 static const uint8_t kInheritOnlyAce = 0x08;
 
-// The rights that change a file or folder, or who may change it.
-static const uint32_t kRightsThatChange = 0x00000002u     // write data; a folder: add a file
-                                          | 0x00000004u   // append data; a folder: add a sub-folder
-                                          | 0x00000040u   // a folder: delete a child
-                                          | 0x00010000u   // delete
-                                          | 0x00040000u   // write the DACL
-                                          | 0x00080000u   // take ownership
-                                          | 0x10000000u   // generic all
-                                          | 0x40000000u;  // generic write
+static const uint32_t kWriteData = 0x00000002u;       // a folder: add a file
+static const uint32_t kAppendData = 0x00000004u;      // a folder: add a sub-folder
+static const uint32_t kDeleteChild = 0x00000040u;
+static const uint32_t kWriteAttributes = 0x00000100u;
+static const uint32_t kDelete = 0x00010000u;
+static const uint32_t kWriteDacl = 0x00040000u;
+static const uint32_t kWriteOwner = 0x00080000u;
+static const uint32_t kGenericAll = 0x10000000u;
+static const uint32_t kGenericWrite = 0x40000000u;   // holds write attributes, never delete a child
+
+static const uint32_t kRightsOverItself = kDelete | kWriteDacl | kWriteOwner | kGenericAll;
+static const uint32_t kRightsThatChange = kWriteData | kAppendData | kDeleteChild | kGenericWrite | kRightsOverItself;
+
+static uint32_t RightsWeighed(PathRole role)
+{
+    switch (role) {
+    case kFolderAbove:
+        return kDeleteChild | kRightsOverItself;
+    case kLinkItself:
+        return kRightsThatChange | kWriteAttributes;
+    default:
+        return kRightsThatChange;
+    }
+}
 
 static const uint64_t kWorldAuthority = 1;
 static const uint64_t kNtAuthority = 5;
-static const uint32_t kBuiltinDomain = 32;
-static const uint32_t kNonUniqueDomain = 21;
-// The sub-authorities of a domain's id, S-1-5-21-a-b-c, with an account's relative id after them.
-static const uint32_t kDomainAccountSubAuthorities = 5;
-static const uint32_t kDomainUsersRid = 513;
 
-// Groups that take in users other than administrators, as the ids every
-// Windows since NT 4 gives them.
-static const struct {
+// The ids the rule knows by heart: SYSTEM, Administrators, TrustedInstaller
+// and OWNER RIGHTS (these two since Vista), Everyone.
+struct KnownAccount {
     uint64_t authority;
     uint32_t subAuthorityCount;
-    uint32_t subAuthorities[2];
-} kBroadGroups[] = {
-    {kWorldAuthority, 1, {0}},                   // Everyone, S-1-1-0
-    {kNtAuthority, 1, {4}},                      // Interactive, S-1-5-4
-    {kNtAuthority, 1, {7}},                      // Anonymous Logon, S-1-5-7
-    {kNtAuthority, 1, {11}},                     // Authenticated Users, S-1-5-11
-    {kNtAuthority, 2, {kBuiltinDomain, 545}},    // Users, S-1-5-32-545
-    {kNtAuthority, 2, {kBuiltinDomain, 546}},    // Guests, S-1-5-32-546
+    uint32_t subAuthorities[6];
 };
+static const KnownAccount kSystem = {kNtAuthority, 1, {18}};
+static const KnownAccount kAdministrators = {kNtAuthority, 2, {32, 544}};
+static const KnownAccount kTrustedInstaller = {
+    kNtAuthority, 6, {80, 956008885, 3418522649u, 1831038044, 1853292631, 2271478464u}};
+static const KnownAccount kOwnerRights = {3, 1, {4}};
+static const KnownAccount kEveryone = {kWorldAuthority, 1, {0}};
 
-static int IsBroadGroup(const AccountId* account)
+static int IsAccount(const AccountId* account, const KnownAccount& known)
 {
-    // Domain Users, S-1-5-21-a-b-c-513, of any domain; on a computer outside a
-    // domain the same id names its local group None, of which every local
-    // user is a member.
-    if (account->authority == kNtAuthority && account->subAuthorityCount == kDomainAccountSubAuthorities &&
-        account->subAuthorities[0] == kNonUniqueDomain &&
-        account->subAuthorities[kDomainAccountSubAuthorities - 1] == kDomainUsersRid)
+    if (account->authority != known.authority || account->subAuthorityCount != known.subAuthorityCount)
+        return 0;
+    for (uint32_t i = 0; i < known.subAuthorityCount; ++i)
+        if (account->subAuthorities[i] != known.subAuthorities[i])
+            return 0;
+    return 1;
+}
+
+// The accounts and groups of a computer or a domain, S-1-5-21-...: the only
+// ids an administrator can make members of Administrators. Everyone, LOCAL,
+// CREATOR OWNER, the logon groups, the built-in groups and the service ids
+// are not asked about, so that none of them needs the network.
+static int IsDomainAccount(const AccountId* account)
+{
+    const uint32_t kNonUniqueDomain = 21;
+    return account->authority == kNtAuthority && account->subAuthorityCount > 1 &&
+           account->subAuthorities[0] == kNonUniqueDomain;
+}
+
+static Membership MembershipOf(const AccountId* account, MembershipQuery query, void* context)
+{
+    if (IsAccount(account, kSystem) || IsAccount(account, kAdministrators) ||
+        IsAccount(account, kTrustedInstaller))
+        return kAdministrator;
+    if (!IsDomainAccount(account))
+        return kNotAdministrator;
+    Membership membership = query(account, context);
+    return membership == kAdministrator || membership == kNotAdministrator ? membership : kMembershipUnknown;
+}
+
+// 1 (and found filled) unless the account is an administrator.
+static int JudgeAccount(const AccountId* account, MembershipQuery query, void* context, OtherWriter* found)
+{
+    found->accountRead = account != NULL;
+    found->membershipUnknown = 0;
+    if (!account)
         return 1;
-    for (const auto& group : kBroadGroups) {
-        if (account->authority != group.authority || account->subAuthorityCount != group.subAuthorityCount)
+    found->account = *account;
+    Membership membership = MembershipOf(account, query, context);
+    found->membershipUnknown = membership == kMembershipUnknown;
+    return membership != kAdministrator;
+}
+
+static int IsAllowEntry(uint8_t type)
+{
+    for (uint8_t allow : kAllowEntryTypes)
+        if (type == allow)
+            return 1;
+    return 0;
+}
+
+int FindOtherWriter(const AccountId* owner, int daclIsNull, const AccessEntry* entries, size_t entryCount,
+                    PathRole role, MembershipQuery query, void* context, OtherWriter* found)
+{
+    if (daclIsNull) {
+        AccountId everyone = {kEveryone.authority, kEveryone.subAuthorityCount, {0}};
+        return JudgeAccount(&everyone, query, context, found);
+    }
+    if (JudgeAccount(owner, query, context, found))
+        return 1;
+    const uint32_t weighed = RightsWeighed(role);
+    for (size_t i = 0; i < entryCount; ++i) {
+        const AccessEntry& entry = entries[i];
+        if (!IsAllowEntry(entry.type) || (entry.flags & kInheritOnlyAce) || !(entry.mask & weighed))
             continue;
-        uint32_t same = 0;
-        while (same < group.subAuthorityCount && account->subAuthorities[same] == group.subAuthorities[same])
-            ++same;
-        if (same == group.subAuthorityCount)
+        // The owner, judged above.
+        if (entry.accountRead && IsAccount(&entry.account, kOwnerRights))
+            continue;
+        if (JudgeAccount(entry.accountRead ? &entry.account : NULL, query, context, found))
             return 1;
     }
     return 0;
 }
 
-int DescriptorLetsOthersChange(const AccountId* owner, int daclIsNull)
+// Appends value in decimal, or in hexadecimal with 0x and digits digits.
+static int AppendNumber(char* destination, size_t size, uint64_t value, int hexDigits)
 {
-    return daclIsNull || (owner && IsBroadGroup(owner));
+    char digits[24];
+    size_t at = sizeof digits;
+    digits[--at] = '\0';
+    if (hexDigits) {
+        for (int i = 0; i < hexDigits; ++i, value >>= 4)
+            digits[--at] = "0123456789ABCDEF"[value & 0xF];
+        digits[--at] = 'x';
+        digits[--at] = '0';
+    } else {
+        do {
+            digits[--at] = (char)('0' + value % 10);
+            value /= 10;
+        } while (value);
+    }
+    return AppendText(destination, size, digits + at);
 }
 
-int EntryLetsOthersChange(uint8_t type, uint8_t flags, uint32_t mask, const AccountId* account)
+int FormAccountIdText(char* destination, size_t size, const AccountId* account)
 {
-    if (type != kAccessAllowedAceType && type != kAccessAllowedCallbackAceType)
+    if (size == 0)
         return 0;
-    if ((flags & kInheritOnlyAce) || !(mask & kRightsThatChange))
-        return 0;
-    // An allow entry for an account that could not be read may be for anyone.
-    return !account || IsBroadGroup(account);
+    destination[0] = '\0';
+    // Six bytes of authority: twelve hexadecimal digits.
+    const int kAuthorityHexDigits = 12;
+    int fits = AppendText(destination, size, "S-1-") &&
+               AppendNumber(destination, size, account->authority,
+                            account->authority >> 32 ? kAuthorityHexDigits : 0);
+    for (uint32_t i = 0; fits && i < account->subAuthorityCount && i < ACCOUNT_ID_MAX_SUB_AUTHORITIES; ++i)
+        fits = AppendText(destination, size, "-") && AppendNumber(destination, size, account->subAuthorities[i], 0);
+    if (!fits)
+        destination[0] = '\0';
+    return fits;
 }

@@ -1,14 +1,16 @@
 #include "host/write_access.h"
 
 #include <aclapi.h>
+#include <lm.h>
 
 #include "entry/context.h"
+#include "entry/load_proc.h"
 #include "host/portable_write_access.h"
+#include "resources/messages.h"
 #include "text/sjis_path.h"
 #include "text/text.h"
 
-// The id as numbers; 0 when it is no valid id of at most size bytes.
-static int ReadAccountId(PSID sid, DWORD size, AccountId* id)
+int ReadAccountId(PSID sid, DWORD size, AccountId* id)
 {
     // The fixed part of an id: revision, count, authority.
     const DWORD kFixedSidSize = 8;
@@ -24,75 +26,319 @@ static int ReadAccountId(PSID sid, DWORD size, AccountId* id)
     return 1;
 }
 
-// Every entry is read as an allow entry: the kinds the rule weighs (allowed,
-// and allowed with a condition) hold the account id right after the mask. For
-// the other kinds what is read there is not looked at.
-static int EntryOfDaclLetsOthersChange(PACL dacl, DWORD index)
+// The account's name and domain, and what kind of account it is; 0 when the
+// system has no name for it (no such account, or its domain out of reach).
+static int LookUpAccount(const AccountId* account, char* name, DWORD nameSize, char* domain, DWORD domainSize,
+                         SID_NAME_USE* use)
 {
-    ACCESS_ALLOWED_ACE* entry = NULL;
-    if (!GetAce(dacl, index, (void**)&entry))
-        return 1;
-    const DWORD idOffset = offsetof(ACCESS_ALLOWED_ACE, SidStart);
-    AccountId account;
-    int readable = entry->Header.AceSize > idOffset &&
-                   ReadAccountId((PSID)&entry->SidStart, entry->Header.AceSize - idOffset, &account);
-    return EntryLetsOthersChange(entry->Header.AceType, entry->Header.AceFlags, entry->Mask,
-                                 readable ? &account : NULL);
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    SID_IDENTIFIER_AUTHORITY authority;
+    for (int i = 0; i < 6; ++i)
+        authority.Value[i] = (BYTE)(account->authority >> (8 * (5 - i)));
+    if (account->subAuthorityCount > SID_MAX_SUB_AUTHORITIES ||
+        !InitializeSid((PSID)sid, &authority, (BYTE)account->subAuthorityCount))
+        return 0;
+    for (DWORD i = 0; i < account->subAuthorityCount; ++i)
+        *GetSidSubAuthority((PSID)sid, i) = account->subAuthorities[i];
+    return LookupAccountSidA(NULL, (PSID)sid, name, &nameSize, domain, &domainSize, use);
 }
 
-int IsWritableByOthers(const char* path)
+// DOMAIN\name, or the name alone when there is no domain.
+static int FormQualifiedName(char* text, size_t size, const char* domain, const char* name)
 {
-    if (path[0] == '\0')
+    if (size == 0)
         return 0;
-    PSID ownerSid = NULL;
+    text[0] = '\0';
+    return (!domain[0] || (AppendText(text, size, domain) && AppendText(text, size, "\\"))) &&
+           AppendText(text, size, name);
+}
+
+// The question whether an account is a member of the local Administrators
+// group, put to the system: NetUserGetLocalGroups with LG_INCLUDE_INDIRECT
+// answers for the accounts of this computer and of its domains, counting a
+// membership through a domain group (Domain Admins) in the local group; a
+// domain account needs its domain controller for it. netapi32 is loaded from
+// the system folder, not imported: nothing is loaded from kavo's own folder.
+struct MembershipAsker {
+    HMODULE Netapi;
+    NET_API_STATUS(WINAPI* NetUserGetLocalGroups)(LPCWSTR, LPCWSTR, DWORD, DWORD, LPBYTE*, DWORD, LPDWORD,
+                                                  LPDWORD);
+    NET_API_STATUS(WINAPI* NetApiBufferFree)(LPVOID);
+    char Administrators[TEXT_SIZE];   // the group's name, which differs by language
+    char Computer[TEXT_SIZE];         // the domain of this computer's own accounts
+    // The account asked about last, and its answer: an account that owns a
+    // path usually has an entry on it too.
+    int Asked;
+    AccountId LastAccount;
+    Membership LastAnswer;
+};
+
+static void StartAsking(MembershipAsker* asker)
+{
+    ZeroMemory(asker, sizeof *asker);
+    asker->Netapi = LoadSystemLibrary("netapi32.dll");
+    LoadProc(&asker->NetUserGetLocalGroups, asker->Netapi, "NetUserGetLocalGroups");
+    LoadProc(&asker->NetApiBufferFree, asker->Netapi, "NetApiBufferFree");
+    const AccountId administrators = {5, 2, {32, 544}};
+    char domain[TEXT_SIZE];
+    SID_NAME_USE use;
+    if (!LookUpAccount(&administrators, asker->Administrators, sizeof asker->Administrators, domain, sizeof domain,
+                       &use))
+        asker->Administrators[0] = '\0';
+    DWORD size = sizeof asker->Computer;
+    if (!GetComputerNameA(asker->Computer, &size))
+        asker->Computer[0] = '\0';
+}
+
+static void StopAsking(MembershipAsker* asker)
+{
+    if (asker->Netapi)
+        FreeLibrary(asker->Netapi);
+}
+
+static Membership AskSystem(MembershipAsker* asker, const AccountId* account)
+{
+    char name[TEXT_SIZE];
+    char domain[TEXT_SIZE];
+    SID_NAME_USE use;
+    if (!asker->NetUserGetLocalGroups || !asker->NetApiBufferFree || !asker->Administrators[0] ||
+        !LookUpAccount(account, name, sizeof name, domain, sizeof domain, &use))
+        return kMembershipUnknown;
+    // A group granted rights (Domain Admins, say) is a group other than
+    // Administrators, whoever its members are.
+    if (use != SidTypeUser)
+        return kNotAdministrator;
+    // The function looks for a name alone on this computer, for DOMAIN\name in that domain.
+    char user[2 * TEXT_SIZE];
+    WCHAR wideUser[2 * TEXT_SIZE];
+    if (!FormQualifiedName(user, sizeof user, lstrcmpiA(domain, asker->Computer) == 0 ? "" : domain, name) ||
+        !MultiByteToWideChar(CP_ACP, 0, user, -1, wideUser, sizeof wideUser / sizeof wideUser[0]))
+        return kMembershipUnknown;
+    LOCALGROUP_USERS_INFO_0* groups = NULL;
+    DWORD read = 0;
+    DWORD total = 0;
+    NET_API_STATUS status = asker->NetUserGetLocalGroups(NULL, wideUser, 0, LG_INCLUDE_INDIRECT, (LPBYTE*)&groups,
+                                                         MAX_PREFERRED_LENGTH, &read, &total);
+    Membership answer = status == NERR_Success ? kNotAdministrator : kMembershipUnknown;
+    for (DWORD i = 0; answer == kNotAdministrator && groups && i < read; ++i) {
+        char group[TEXT_SIZE];
+        if (WideCharToMultiByte(CP_ACP, 0, groups[i].lgrui0_name, -1, group, sizeof group, NULL, NULL) &&
+            lstrcmpiA(group, asker->Administrators) == 0)
+            answer = kAdministrator;
+    }
+    if (groups)
+        asker->NetApiBufferFree(groups);
+    return answer;
+}
+
+static Membership AskMembership(const AccountId* account, void* context)
+{
+    MembershipAsker* asker = (MembershipAsker*)context;
+    const AccountId& last = asker->LastAccount;
+    if (!asker->Asked || last.authority != account->authority ||
+        last.subAuthorityCount != account->subAuthorityCount ||
+        memcmp(last.subAuthorities, account->subAuthorities, account->subAuthorityCount * sizeof(uint32_t)) != 0) {
+        asker->LastAnswer = AskSystem(asker, account);
+        asker->LastAccount = *account;
+        asker->Asked = 1;
+    }
+    return asker->LastAnswer;
+}
+
+// Where an entry's account id starts, for the allow entries; 0 for the
+// others, whose account the rule does not read.
+static DWORD AccountIdOffset(const ACE_HEADER* header)
+{
+    switch (header->AceType) {
+    case ACCESS_ALLOWED_ACE_TYPE:
+    case ACCESS_ALLOWED_CALLBACK_ACE_TYPE:
+        return offsetof(ACCESS_ALLOWED_ACE, SidStart);
+    case ACCESS_ALLOWED_OBJECT_ACE_TYPE:
+    case ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE: {
+        // The object kinds hold up to two GUIDs before the id, as their flags say.
+        const DWORD flagsOffset = offsetof(ACCESS_ALLOWED_OBJECT_ACE, Flags);
+        if (header->AceSize < flagsOffset + sizeof(DWORD))
+            return 0;
+        DWORD flags = *(const DWORD*)((const BYTE*)header + flagsOffset);
+        return offsetof(ACCESS_ALLOWED_OBJECT_ACE, ObjectType) +
+               ((flags & ACE_OBJECT_TYPE_PRESENT) ? sizeof(GUID) : 0) +
+               ((flags & ACE_INHERITED_OBJECT_TYPE_PRESENT) ? sizeof(GUID) : 0);
+    }
+    default:
+        return 0;
+    }
+}
+
+// What a look at a path found.
+enum Finding { kOnlyAdministrators, kOtherWriterFound, kSecurityUnreadable };
+
+static Finding JudgeSecurity(PSID ownerSid, PACL dacl, PathRole role, MembershipAsker* asker, OtherWriter* writer)
+{
+    AccountId owner;
+    // An owner is an id of at most the largest size there is.
+    int hasOwner = ownerSid && ReadAccountId(ownerSid, SECURITY_MAX_SID_SIZE, &owner);
+    DWORD count = dacl ? dacl->AceCount : 0;
+    AccessEntry* entries = count ? (AccessEntry*)LocalAlloc(LMEM_FIXED, count * sizeof *entries) : NULL;
+    if (count && !entries)
+        return kSecurityUnreadable;
+    DWORD read = 0;
+    for (; read < count; ++read) {
+        ACCESS_ALLOWED_ACE* ace = NULL;
+        if (!GetAce(dacl, read, (void**)&ace))
+            break;
+        AccessEntry& entry = entries[read];
+        entry.type = ace->Header.AceType;
+        entry.flags = ace->Header.AceFlags;
+        entry.mask = ace->Mask;
+        DWORD offset = AccountIdOffset(&ace->Header);
+        entry.accountRead = offset && ace->Header.AceSize > offset &&
+                            ReadAccountId((PSID)((BYTE*)ace + offset), ace->Header.AceSize - offset, &entry.account);
+    }
+    Finding finding = kSecurityUnreadable;
+    if (read == count)
+        finding = FindOtherWriter(hasOwner ? &owner : NULL, dacl == NULL, entries, count, role, AskMembership, asker,
+                                  writer)
+                      ? kOtherWriterFound
+                      : kOnlyAdministrators;
+    if (entries)
+        LocalFree(entries);
+    return finding;
+}
+
+// A junction or another link on the path: GetNamedSecurityInfoA reads the
+// folder or file it points to, and whoever may change the link itself may
+// point it elsewhere. That is read through a handle that does not follow it.
+static Finding JudgeLinkItself(const char* path, MembershipAsker* asker, OtherWriter* writer)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return kOnlyAdministrators;
+    HANDLE link = CreateFileA(path, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+    if (link == INVALID_HANDLE_VALUE)
+        return kSecurityUnreadable;
+    PSID owner = NULL;
+    PACL dacl = NULL;
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    Finding finding = kSecurityUnreadable;
+    if (GetSecurityInfo(link, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, NULL,
+                        &dacl, NULL, &descriptor) == ERROR_SUCCESS)
+        finding = JudgeSecurity(owner, dacl, kLinkItself, asker, writer);
+    if (descriptor)
+        LocalFree(descriptor);
+    CloseHandle(link);
+    return finding;
+}
+
+static Finding JudgePath(const char* path, PathRole role, MembershipAsker* asker, OtherWriter* writer)
+{
+    PSID owner = NULL;
     PACL dacl = NULL;
     PSECURITY_DESCRIPTOR descriptor = NULL;
     DWORD error = GetNamedSecurityInfoA(path, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                        &ownerSid, NULL, &dacl, NULL, &descriptor);
-    // What does not exist cannot be run; what cannot be read counts as writable.
-    int writable = error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
-    if (error == ERROR_SUCCESS) {
-        AccountId owner;
-        // An owner is an id of at most the largest size there is.
-        int hasOwner = ownerSid && ReadAccountId(ownerSid, SECURITY_MAX_SID_SIZE, &owner);
-        writable = DescriptorLetsOthersChange(hasOwner ? &owner : NULL, dacl == NULL);
-        for (DWORD i = 0; dacl && !writable && i < dacl->AceCount; ++i)
-            writable = EntryOfDaclLetsOthersChange(dacl, i);
-    }
+                                        &owner, NULL, &dacl, NULL, &descriptor);
+    // What does not exist can neither be run nor replace anything.
+    Finding finding = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? kOnlyAdministrators
+                                                                                       : kSecurityUnreadable;
+    if (error == ERROR_SUCCESS)
+        finding = JudgeSecurity(owner, dacl, role, asker, writer);
     if (descriptor)
         LocalFree(descriptor);
+    if (error == ERROR_SUCCESS && finding == kOnlyAdministrators)
+        finding = JudgeLinkItself(path, asker, writer);
+    return finding;
+}
+
+// Who may change a path, as the messages name them.
+static void FormWriterText(const OtherWriter* writer, char* text, size_t size)
+{
+    if (!writer->accountRead) {
+        CopyText(text, size, kTextUnknownAccount);
+        return;
+    }
+    char name[TEXT_SIZE];
+    char domain[TEXT_SIZE];
+    SID_NAME_USE use;
+    if (!LookUpAccount(&writer->account, name, sizeof name, domain, sizeof domain, &use) ||
+        !FormQualifiedName(text, size, domain, name))
+        FormAccountIdText(text, size, &writer->account);
+    if (writer->membershipUnknown)
+        AppendText(text, size, kTextMembershipUnknown);
+}
+
+struct PathCheck {
+    MembershipAsker Asker;
+    char* Found;
+    size_t FoundSize;
+    char* Account;
+    size_t AccountSize;
+};
+
+// 1, with the path and who may change it, when someone other than administrators may.
+static int CheckPath(PathCheck* check, const char* path, PathRole role)
+{
+    if (path[0] == '\0')
+        return 0;
+    OtherWriter writer;
+    Finding finding = JudgePath(path, role, &check->Asker, &writer);
+    if (finding == kOnlyAdministrators)
+        return 0;
+    CopyText(check->Found, check->FoundSize, path);
+    if (finding == kSecurityUnreadable)
+        CopyText(check->Account, check->AccountSize, kTextSecurityUnreadable);
+    else
+        FormWriterText(&writer, check->Account, check->AccountSize);
+    return 1;
+}
+
+// The file, the folder that holds it, and every folder above that. Folders
+// are named with their backslash ("C:\Tools\", "C:\"), so that a drive's root
+// is named as such. A bare file name has no folder of its own to check.
+static int CheckFileAndFolders(PathCheck* check, const char* path)
+{
+    if (CheckPath(check, path, kCheckedPath))
+        return 1;
+    char folder[TEXT_SIZE];
+    if (!FormFolderOfPath(folder, sizeof folder, path))
+        return 0;
+    if (CheckPath(check, folder, kCheckedPath))
+        return 1;
+    while (CutToFolderAbove(folder))
+        if (CheckPath(check, folder, kFolderAbove))
+            return 1;
+    return 0;
+}
+
+static int RunCheck(int withKavo, const char* programFile, char* found, size_t foundSize, char* account,
+                    size_t accountSize)
+{
+    PathCheck check;
+    StartAsking(&check.Asker);
+    check.Found = found;
+    check.FoundSize = foundSize;
+    check.Account = account;
+    check.AccountSize = accountSize;
+    int writable = (withKavo && (CheckFileAndFolders(&check, ProgramContext.ModulePath) ||
+                                 CheckPath(&check, ProgramContext.IniPath, kCheckedPath))) ||
+                   CheckFileAndFolders(&check, programFile);
+    StopAsking(&check.Asker);
+    if (!writable) {
+        if (foundSize)
+            found[0] = '\0';
+        if (accountSize)
+            account[0] = '\0';
+    }
     return writable;
 }
 
-// The folder that holds path, with its backslash ("C:\Tools\", "C:\"), so
-// that a drive's root is named as such; empty when path names no folder (a
-// bare name is looked for in kavo's own folder, the current one).
-static void FormFolderOf(char* folder, size_t size, const char* path)
+int FindPathWritableByOthers(const char* programFile, char* found, size_t foundSize, char* account,
+                             size_t accountSize)
 {
-    if (!CopyText(folder, size, path)) {
-        folder[0] = '\0';
-        return;
-    }
-    size_t length = lstrlenA(folder);
-    CutLastPathComponent(folder);
-    if ((size_t)lstrlenA(folder) == length || !AppendText(folder, size, "\\"))
-        folder[0] = '\0';
+    return RunCheck(1, programFile, found, foundSize, account, accountSize);
 }
 
-int FindPathWritableByOthers(char* found, size_t size)
+int FindProgramPathWritableByOthers(const char* programFile, char* found, size_t foundSize, char* account,
+                                    size_t accountSize)
 {
-    char moduleFolder[TEXT_SIZE];
-    char programFolder[TEXT_SIZE];
-    FormFolderOf(moduleFolder, sizeof moduleFolder, ProgramContext.ModulePath);
-    FormFolderOf(programFolder, sizeof programFolder, ProgramContext.Config.programPath);
-    const char* checked[] = {moduleFolder, ProgramContext.IniPath, ProgramContext.Config.programPath,
-                             programFolder};
-    for (const char* path : checked)
-        if (IsWritableByOthers(path)) {
-            CopyText(found, size, path);
-            return 1;
-        }
-    if (size)
-        found[0] = '\0';
-    return 0;
+    return RunCheck(0, programFile, found, foundSize, account, accountSize);
 }

@@ -1,16 +1,30 @@
-// Whether users other than administrators may change what the service runs:
-// kavo's folder, kavo.ini, the hosted program and the hosted program's folder.
+// Whether anyone but administrators may change what the service runs: kavo.exe
+// and its folder, kavo.ini, the hosted program and its folder, and every
+// folder above those. The rule is in host/portable_write_access.h; this reads
+// the files' security and asks the system who is an administrator.
 #pragma once
 
 #include <stddef.h>
+#include <windows.h>
 
-// 1 when a broad group may change the file or folder (see
-// host/portable_write_access.h), or when its security cannot be read; 0 when
-// no such group may change it, when it does not exist, or when the path is
-// empty.
-int IsWritableByOthers(const char* path);
+#include "host/portable_write_access.h"
 
-// Checks, in this order, kavo's folder, kavo.ini, the hosted program of the
-// settings and its folder. 1 and the first path found writable by others in
-// found (size bytes); 0 and an empty found when none is.
-int FindPathWritableByOthers(char* found, size_t size);
+// The id as numbers; 0 when it is no valid id of at most size bytes.
+int ReadAccountId(PSID sid, DWORD size, AccountId* id);
+
+// Checks, in this order, kavo.exe, kavo's folder and every folder above it,
+// kavo.ini, then programFile (the file the launch starts, see
+// FormProgramFile), its folder and every folder above that, up to the root.
+// 1 with the first path that someone other than administrators may change in
+// found (foundSize bytes) and who may change it in account (accountSize
+// bytes: DOMAIN\name, or the account's id when it has no name, or a text that
+// says why no account can be named); 0 with both empty when only
+// administrators may change every path. A path that does not exist is
+// skipped; one whose security cannot be read counts as changeable.
+int FindPathWritableByOthers(const char* programFile, char* found, size_t foundSize, char* account,
+                             size_t accountSize);
+
+// As FindPathWritableByOthers, for programFile, its folder and the folders
+// above it only.
+int FindProgramPathWritableByOthers(const char* programFile, char* found, size_t foundSize, char* account,
+                                    size_t accountSize);

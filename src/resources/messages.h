@@ -18,9 +18,13 @@ static const char kTextSystemFolder[] =
     "人が起動したのかを区別できません。\n"
     "kavo.exe を専用のフォルダー（例: C:\\Program Files\\kavo\\サービス名）にコピーして、そこから起動してください。";
 
-// The start-up probe could not read the configured service's state.
+// The start-up probe could not read the configured service's state, or the
+// service did not stop in the time its stop may take.
 static const char kTextCannotStopService[] =
     "サービスを停止できません。\nサービスの権限のあるユーザーでログインしてください。";
+// The service that ran when the dialog opened could not be started again when
+// it closed (%lu: the system's error number; %s: the system's text for it).
+static const char kTextStartFailed[] = "サービスを起動できませんでした（エラー %lu）。\n%s";
 
 // The configuration dialog.
 static const char kTextSetServiceName[] = "サービス名を設定してください。";
@@ -28,14 +32,27 @@ static const char kTextSetProgramName[] = "プログラム名を設定してく�
 // kavo.ini could not be written (read-only, held open, no rights on the folder).
 static const char kTextSaveFailed[] =
     "設定を保存できませんでした。\nkavo.ini とそのフォルダーに書き込めるか確認してください。";
-// A file or folder the service depends on may be changed by users other than
-// administrators, so the service will not start the program; Yes saves all
-// the same. A format: %s is the path (at most 259 bytes).
+// A file or folder the service depends on may be changed by someone other
+// than administrators, so the service will not start the program; Yes saves
+// all the same. A format: the path, then who may change it (each at most 259
+// bytes).
 static const char kTextWritableByOthers[] =
     "次のファイルまたはフォルダーは、管理者以外のユーザーも変更できます。\n%s\n"
+    "変更できるアカウント：%s\n"
     "管理者だけが変更できるようにするまで、サービスは起動しません。\nこのまま保存しますか？";
+// Who may change it, when no account can be named: the path's security
+// cannot be read, or names no owner or an account that cannot be read.
+static const char kTextSecurityUnreadable[] = "（アクセス許可を読み取れません）";
+static const char kTextUnknownAccount[] = "（不明なアカウント）";
+// Put after an account whose membership of Administrators could not be
+// found out (its domain controller out of reach, say).
+static const char kTextMembershipUnknown[] = "（管理者かどうか確認できません）";
 static const char kTextAskRegister[] = "サービスに登録しますか？";
 static const char kTextAskStart[] = "サービスに登録しました。サービスとして起動しますか？";
+// Registered, but the recovery settings could not be made (Windows NT 4 has none).
+static const char kTextRestartNotSet[] =
+    "サービスに登録しましたが、障害時の再起動を設定できませんでした。\n"
+    "プログラムが異常終了しても、サービスは自動では再起動されません。";
 static const char kTextRegisterFailed[] =
     "サービスに登録できませんでした。\nサービスの権限があるユーザーでログインして実行してください。";
 static const char kTextAskRemove[] = "サービスから削除しますか？";
@@ -71,6 +88,14 @@ static const char kBrowseTitle[] = "実行ファイルの選択";
 static const char kBrowseFilter[] = "実行ファイル(*.exe)\0*.exe\0";
 
 // The test start.
+// Before it: the program, its folder or a folder above may be changed by
+// someone other than administrators, and the test runs it as the
+// administrator; Yes starts it all the same. The same format as
+// kTextWritableByOthers.
+static const char kTextTestWritableByOthers[] =
+    "次のファイルまたはフォルダーは、管理者以外のユーザーも変更できます。\n%s\n"
+    "変更できるアカウント：%s\n"
+    "テスト起動では、プログラムを管理者の権限で起動します。\nこのまま起動しますか？";
 static const char kTextTestStarted[] =
     "プログラムを起動しました。\nＯＫをクリックするとプログラムを終了します。\n"
     "終了しない場合、手動でプログラムを終了させてください。";

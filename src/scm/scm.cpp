@@ -3,16 +3,22 @@
 #include <windows.h>
 
 #include "entry/context.h"
+#include "entry/load_proc.h"
+#include "host/event_log.h"
 #include "resources/messages.h"
+#include "scm/portable_service_wait.h"
+#include "settings/portable_stop_timeout.h"
 #include "text/sjis_path.h"
 #include "text/text.h"
 
-// A stopping service is given this long to go before the next step; the
-// manager is not polled.
-static const DWORD kStopPauseMs = 500;
-
 // QueryServiceConfigA never needs more than 8 KB for a service's configuration.
 static const DWORD kServiceConfigSize = 8192;
+
+// The recovery settings, as install.cmd makes them: a service that fails is
+// restarted after 5 s, then 10 s, then a minute each time; the count of
+// failures starts again after a day without one.
+static const DWORD kRestartDelaysMs[] = {5000, 10000, 60000};
+static const DWORD kFailureCountResetSeconds = 86400;
 
 static SC_HANDLE OpenManager()
 {
@@ -66,6 +72,73 @@ static int FormServiceBinaryPath(char* destination, size_t size)
            AppendText(destination, size, "\"");
 }
 
+// The service's status and, where the system says it (Windows 2000 and later:
+// the function is looked up, as Windows NT 4 has none), its process; 0 when
+// the status cannot be read.
+static int ReadServiceStatus(SC_HANDLE service, SERVICE_STATUS_PROCESS* status)
+{
+    BOOL(WINAPI * queryStatusEx)(SC_HANDLE, SC_STATUS_TYPE, LPBYTE, DWORD, LPDWORD);
+    LoadProc(&queryStatusEx, GetModuleHandleA("advapi32.dll"), "QueryServiceStatusEx");
+    DWORD needed = 0;
+    if (queryStatusEx && queryStatusEx(service, SC_STATUS_PROCESS_INFO, (LPBYTE)status, sizeof *status, &needed))
+        return 1;
+    SERVICE_STATUS plain;
+    if (!QueryServiceStatus(service, &plain))
+        return 0;
+    ZeroMemory(status, sizeof *status);
+    status->dwServiceType = plain.dwServiceType;
+    status->dwCurrentState = plain.dwCurrentState;
+    status->dwControlsAccepted = plain.dwControlsAccepted;
+    status->dwWin32ExitCode = plain.dwWin32ExitCode;
+    status->dwServiceSpecificExitCode = plain.dwServiceSpecificExitCode;
+    status->dwCheckPoint = plain.dwCheckPoint;
+    status->dwWaitHint = plain.dwWaitHint;
+    return 1;
+}
+
+// Waits until the service is STOPPED, for as long as it shows progress within
+// the wait hints it gives, and never longer than a stop of kavo.ini's bound may
+// take; then until its process has gone (a margin at most): until then a
+// deleted service keeps its name. With askToStop the service is asked to stop
+// once it takes the request (a starting service takes none); without, only a
+// stop under way is waited for. The state last seen, 0 when it cannot be read.
+static DWORD WaitUntilStopped(SC_HANDLE service, int askToStop)
+{
+    ServiceWait wait;
+    BeginServiceWait(&wait, GetTickCount(), StopWaitLimitMs(ProgramContext.Config.stopTimeout));
+    SERVICE_STATUS_PROCESS status;
+    DWORD processId = 0;
+    int asked = 0;
+    for (;;) {
+        if (!ReadServiceStatus(service, &status))
+            return 0;
+        DWORD state = status.dwCurrentState;
+        if (state == SERVICE_STOPPED)
+            break;
+        if (status.dwProcessId)
+            processId = status.dwProcessId;
+        if (state != SERVICE_START_PENDING && state != SERVICE_STOP_PENDING && !asked) {
+            if (!askToStop)
+                return state;
+            SERVICE_STATUS answer;
+            // Under Wine a stop that is carried out may come back as a broken
+            // pipe: what the service reports next tells.
+            if (!ControlService(service, SERVICE_CONTROL_STOP, &answer) && GetLastError() != ERROR_BROKEN_PIPE)
+                return state;
+            asked = 1;
+        }
+        if (!ServiceWaitGoesOn(&wait, state, status.dwCheckPoint, status.dwWaitHint, GetTickCount()))
+            return state;
+        Sleep(ServiceWaitPollMs(&wait, GetTickCount()));
+    }
+    HANDLE process = processId ? OpenProcess(SYNCHRONIZE, FALSE, processId) : NULL;
+    if (process) {
+        WaitForSingleObject(process, STOP_WAIT_MARGIN_MS);
+        CloseHandle(process);
+    }
+    return SERVICE_STOPPED;
+}
+
 ServiceOwner FindServiceOwner(const char* name, char* otherPath, size_t size)
 {
     if (size > 0)
@@ -97,11 +170,13 @@ void ProbeRegisteredService()
     SC_HANDLE service = manager ? OpenOwnService(manager) : NULL;
     SERVICE_STATUS status;
     if (service && QueryServiceStatus(service, &status)) {
-        if (status.dwCurrentState != SERVICE_STOPPED)
+        // Stopped for the time of the configuration: the dialog opens once it
+        // has, or has not in the time its stop may take.
+        if (status.dwCurrentState != SERVICE_STOPPED) {
             ProgramContext.WasRunning = 1;
-        // Asked even when already stopped: the pause is the same either way.
-        ControlService(service, SERVICE_CONTROL_STOP, &status);
-        Sleep(kStopPauseMs);
+            if (WaitUntilStopped(service, 1) != SERVICE_STOPPED)
+                MessageBoxA(GetDesktopWindow(), kTextCannotStopService, kCaptionKavo, MB_OK);
+        }
     } else {
         MessageBoxA(GetDesktopWindow(), kTextCannotStopService, kCaptionKavo, MB_OK);
     }
@@ -127,7 +202,43 @@ int RegisterAsService()
     if (service)
         CloseServiceHandle(service);
     CloseServiceHandle(manager);
+    if (registered)
+        InstallEventSource(name);
     return registered;
+}
+
+int SetRestartOnFailure()
+{
+    // Looked up: Windows NT 4 has no recovery settings, nor this function.
+    BOOL(WINAPI * changeConfig)(SC_HANDLE, DWORD, LPVOID);
+    LoadProc(&changeConfig, GetModuleHandleA("advapi32.dll"), "ChangeServiceConfig2A");
+    SC_HANDLE manager = changeConfig ? OpenManager() : NULL;
+    if (!manager)
+        return 0;
+    int set = 0;
+    SC_HANDLE service = OpenOwnService(manager);
+    if (service) {
+        SC_ACTION actions[sizeof kRestartDelaysMs / sizeof kRestartDelaysMs[0]];
+        for (size_t i = 0; i < sizeof actions / sizeof actions[0]; ++i) {
+            actions[i].Type = SC_ACTION_RESTART;
+            actions[i].Delay = kRestartDelaysMs[i];
+        }
+        SERVICE_FAILURE_ACTIONSA failureActions = {kFailureCountResetSeconds, NULL, NULL,
+                                                   sizeof actions / sizeof actions[0], actions};
+        set = changeConfig(service, SERVICE_CONFIG_FAILURE_ACTIONS, &failureActions) != 0;
+        // The failure flag makes a stop with an error (a program that ended
+        // with a code, or could not start) a failure, not only a crash of
+        // kavo. Windows before Vista has no such setting and answers that the
+        // level is invalid (Wine 8: the parameter): the restarts stand without it.
+        SERVICE_FAILURE_ACTIONS_FLAG flag = {TRUE};
+        if (set && !changeConfig(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag)) {
+            DWORD error = GetLastError();
+            set = error == ERROR_INVALID_LEVEL || error == ERROR_INVALID_PARAMETER;
+        }
+        CloseServiceHandle(service);
+    }
+    CloseServiceHandle(manager);
+    return set;
 }
 
 int StartRegisteredService()
@@ -145,6 +256,31 @@ int StartRegisteredService()
     return started;
 }
 
+DWORD StartServiceOnceStopped()
+{
+    SC_HANDLE manager = OpenManager();
+    if (!manager)
+        return GetLastError();
+    DWORD error = NO_ERROR;
+    SC_HANDLE service = OpenOwnService(manager);
+    if (service) {
+        DWORD state = WaitUntilStopped(service, 0);
+        if (state == 0) {
+            error = GetLastError();
+        } else if (state == SERVICE_STOP_PENDING) {
+            error = ERROR_SERVICE_REQUEST_TIMEOUT;
+        } else if (state == SERVICE_STOPPED && !StartServiceA(service, 0, NULL)) {
+            // Started meanwhile by someone else: it runs, as asked.
+            error = GetLastError();
+            if (error == ERROR_SERVICE_ALREADY_RUNNING)
+                error = NO_ERROR;
+        }
+        CloseServiceHandle(service);
+    }
+    CloseServiceHandle(manager);
+    return error;
+}
+
 int RemoveService()
 {
     SC_HANDLE manager = OpenManager();
@@ -153,14 +289,14 @@ int RemoveService()
     int removed = 0;
     SC_HANDLE service = OpenOwnService(manager);
     if (service) {
-        SERVICE_STATUS status;
-        if (QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED &&
-            ControlService(service, SERVICE_CONTROL_STOP, &status))
-            Sleep(kStopPauseMs);
-        // Asked even when the stop failed: the manager then removes it once it stops.
+        // Deleted once stopped, so that its name is free again at once. Asked
+        // even when it did not stop: the manager then removes it once it stops.
+        WaitUntilStopped(service, 1);
         removed = DeleteService(service) != 0;
         CloseServiceHandle(service);
     }
     CloseServiceHandle(manager);
+    if (removed)
+        RemoveEventSource(ProgramContext.Config.serviceName);
     return removed;
 }

@@ -22,3 +22,13 @@ uint32_t MillisecondsLeft(uint32_t startTick, uint32_t nowTick, uint32_t boundMs
     uint32_t elapsed = nowTick - startTick;
     return elapsed < boundMs ? boundMs - elapsed : 0;
 }
+
+uint32_t StopWaitHintMs(int seconds)
+{
+    return (uint32_t)seconds * 1000u + STOP_WAIT_MARGIN_MS;
+}
+
+uint32_t StopWaitLimitMs(int seconds)
+{
+    return StopWaitHintMs(seconds) + FORCED_END_WAIT_MS;
+}

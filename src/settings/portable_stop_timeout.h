@@ -1,7 +1,7 @@
 // The bound of a stop: how long the hosted program is given to close after a
-// stop request before it is ended, read from kavo.ini's "stoptimeout", and the
-// time left of it. No windows.h here: this file builds natively as well as for
-// Windows.
+// stop request before it is ended, read from kavo.ini's "stoptimeout", the
+// time left of it, and the longest a whole stop may take. No windows.h here:
+// this file builds natively as well as for Windows.
 #pragma once
 
 #include <stdint.h>
@@ -13,6 +13,13 @@ enum {
     // The longest bound: the Services tool waits 125 s for a stop it asked for,
     // so a bound within it always lets that stop end there.
     STOP_TIMEOUT_LIMIT_SECONDS = 120,
+    // What a busy machine is allowed beyond any wait a stop announces; also the
+    // wait hint of a report that announces no longer wait.
+    STOP_WAIT_MARGIN_MS = 3000,
+    // TerminateProcess only starts a process's end, which waits for its pending
+    // I/O: a process held in the kernel (a dead network share, a driver) may
+    // never go. After the forced end the process is waited for this long more.
+    FORCED_END_WAIT_MS = 10000,
 };
 
 // The bound in seconds for the text of "stoptimeout": decimal digits and
@@ -24,3 +31,11 @@ int ParseStopTimeout(const char* text);
 // bound has run out. The ticks are the system's 32-bit millisecond counter,
 // which wraps.
 uint32_t MillisecondsLeft(uint32_t startTick, uint32_t nowTick, uint32_t boundMs);
+
+// The wait hint of a stop's first report: the close messages that follow it
+// may take the whole bound of that many seconds.
+uint32_t StopWaitHintMs(int seconds);
+
+// The longest a stop with a bound of that many seconds may take, from the
+// request to STOPPED: the bound, the wait after the forced end, the margin.
+uint32_t StopWaitLimitMs(int seconds);

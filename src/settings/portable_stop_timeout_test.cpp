@@ -54,4 +54,18 @@ TEST(StopTimeout, TimeLeftAcrossTheTickCounterWrap)
         EXPECT_EQ(c.left, MillisecondsLeft(c.start, c.now, c.bound)) << c.start << " " << c.now << " " << c.bound;
 }
 
+// The first stop report announces the bound and the margin; the whole stop
+// may take the wait after the forced end too.
+TEST(StopTimeout, WhatAStopAnnouncesAndItsLongest)
+{
+    const struct {
+        int seconds;
+        uint32_t hint, limit;
+    } cases[] = {{1, 4000, 14000}, {20, 23000, 33000}, {120, 123000, 133000}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.hint, StopWaitHintMs(c.seconds)) << c.seconds;
+        EXPECT_EQ(c.limit, StopWaitLimitMs(c.seconds)) << c.seconds;
+    }
+}
+
 }  // namespace

@@ -123,3 +123,41 @@ int IsPathOfProgram(const char* registeredPath, const char* programPath)
         --end;
     return SamePathText(start, (size_t)(end - start), programPath, strlen(programPath));
 }
+
+int FormFolderOfPath(char* folder, size_t size, const char* path)
+{
+    size_t length = strlen(path);
+    int fits = CopyText(folder, size, path);
+    if (fits) {
+        CutLastPathComponent(folder);
+        fits = strlen(folder) < length && AppendText(folder, size, "\\");
+    }
+    if (!fits && size)
+        folder[0] = '\0';
+    return fits;
+}
+
+int CutToFolderAbove(char* folder)
+{
+    size_t end = LengthWithoutTrailingBackslashes(folder, strlen(folder));
+    // A share's root is "\\server\share": two backslashes before the server,
+    // one before the share.
+    int backslashesOfRoot = folder[0] == '\\' && folder[1] == '\\' ? 3 : 0;
+    int backslashes = 0;
+    size_t last = 0;
+    int secondBytePending = 0;
+    for (size_t i = 0; i < end; ++i) {
+        if (secondBytePending)
+            secondBytePending = 0;
+        else if (IsSjisLeadByte((unsigned char)folder[i]))
+            secondBytePending = 1;
+        else if (folder[i] == '\\') {
+            ++backslashes;
+            last = i;
+        }
+    }
+    if (backslashes <= backslashesOfRoot)
+        return 0;
+    folder[last + 1] = '\0';
+    return 1;
+}

@@ -34,3 +34,14 @@ int IsSameFolder(const char* folder, const char* otherFolder);
 // path, and letters match as in IsSameFolder. Anything after the path (an
 // argument) makes it another command, not this file.
 int IsPathOfProgram(const char* registeredPath, const char* programPath);
+
+// Forms the folder that holds path, with its backslash ("C:\Tools\",
+// "C:\"), in folder (size bytes). 1 when path names a folder and it fits; 0
+// (and an empty folder) when path has no backslash or the folder does not fit.
+int FormFolderOfPath(char* folder, size_t size, const char* path);
+
+// Cuts a folder formed by FormFolderOfPath to the folder above it, with its
+// backslash ("C:\Tools\kavo\" becomes "C:\Tools\"); 1 when there is one. 0,
+// and the folder unchanged, for a root: a drive's ("C:\"), a share's
+// ("\\server\share\"), or a relative folder's first component.
+int CutToFolderAbove(char* folder);

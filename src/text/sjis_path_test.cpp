@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 // 表 in Shift-JIS: its second byte is a backslash.
 #define HYO "\x95\x5c"
@@ -146,6 +147,35 @@ TEST(SjisPath, FolderAndProgramComparisons)
         } else {
             EXPECT_EQ(c.same, IsPathOfProgram(c.registered, c.ours)) << c.registered << " | " << c.ours;
         }
+    }
+}
+
+// The folders whose rights the write check reads for a file: its own, then
+// each one above it up to a drive's or a share's root.
+TEST(SjisPath, FolderOfPathAndTheFoldersAbove)
+{
+    const struct {
+        const char* path;
+        std::vector<std::string> folders;
+    } cases[] = {
+        {"C:\\Program Files\\kavo\\NAME\\kavo.exe",
+         {"C:\\Program Files\\kavo\\NAME\\", "C:\\Program Files\\kavo\\", "C:\\Program Files\\", "C:\\"}},
+        {"D:\\app.exe", {"D:\\"}},
+        {"\\\\server\\share\\dir\\app.exe", {"\\\\server\\share\\dir\\", "\\\\server\\share\\"}},
+        {"C:\\" HYO "\\app.exe", {"C:\\" HYO "\\", "C:\\"}},
+        {"C:\\dir\\" HYO, {"C:\\dir\\", "C:\\"}},
+        {"C:\\a\\\\b.exe", {"C:\\a\\\\", "C:\\"}},
+        {"tools\\app.exe", {"tools\\"}},
+        {"app.exe", {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> folders;
+        char folder[260];
+        if (FormFolderOfPath(folder, sizeof folder, c.path))
+            do
+                folders.push_back(folder);
+            while (CutToFolderAbove(folder));
+        EXPECT_EQ(c.folders, folders) << c.path;
     }
 }
 

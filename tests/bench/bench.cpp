@@ -1,18 +1,23 @@
 // Measurements of kavo.exe as a service under Wine, beside the reference host
 // (reference_host.c) in the same run with the same hosted program (make bench;
 // not a test): how soon a start request turns into RUNNING, a child's end into
-// STOPPED, and a stop request into the child's end and STOPPED; then an idle
-// service of each for scripts/bench.sh to watch from outside. Each figure is printed as a line
+// STOPPED, and a stop request into the child's end and STOPPED; how soon
+// kavo.exe started by a person has a dialog that answers, with its service
+// stopped and with it running (the dialog stops it first); then an idle
+// service of each host for scripts/bench.sh to watch from outside. Each figure
+// is printed as a line
 //     measure KEY HOST MEDIAN MIN MAX RUNS
 // for scripts/bench.sh to put in its table.
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "support/dialog_driver.h"
 #include "support/kavo_service.h"
 #include "support/support.h"
 
@@ -21,6 +26,8 @@ namespace {
 // Rounds of each timing; kavo and the reference take turns within a round,
 // and which goes first alternates, so that a drift of the machine hits both.
 const int kRounds = 101;
+// Rounds of the dialog's start, each with its service stopped and running.
+const int kDialogRounds = 31;
 // How long the hosted program idles for the outside watch: scripts/bench.sh
 // samples it for 8 s once it has found its process, which can take seconds on
 // a busy machine.
@@ -112,6 +119,55 @@ void MeasureChildEnd(const std::string& host, std::vector<double>* childEnd)
     childEnd->push_back(stoppedAt - end.at);
 }
 
+struct DialogSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK FindKavoDialog(HWND window, LPARAM parameter)
+{
+    DialogSearch* search = (DialogSearch*)parameter;
+    DWORD processId = 0;
+    char className[16];
+    GetWindowThreadProcessId(window, &processId);
+    if (processId != search->processId || !IsWindowVisible(window) ||
+        !GetClassNameA(window, className, sizeof className) || strcmp(className, "#32770") != 0 ||
+        WindowText(window) != kKavoDialogCaption)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// kavo.exe started by a person, from its own folder, as its service is stopped
+// or runs: the start -> its dialog shows and answers a message. The dialog is
+// then cancelled, which starts a service that ran again.
+void MeasureDialog(bool serviceRunning, std::vector<double>* usable)
+{
+    BenchService service("kavo_bench_dialog", "kavo", "");
+    if (serviceRunning) {
+        ASSERT_TRUE(StartServiceNow(service.guard.name));
+        WaitForLogLine(service.log, "ready");
+    }
+    Program kavo;
+    double startedAt = Now();
+    ASSERT_TRUE(StartProgram(kavo, QuotedPath(service.ExePath()), service.dir));
+    // Looked for every millisecond: the figure is a few hundred.
+    DialogSearch search = {kavo.id, NULL};
+    double deadline = startedAt + kWindowDeadline;
+    while (!search.found && Now() < deadline) {
+        EnumWindows(FindKavoDialog, (LPARAM)&search);
+        if (!search.found)
+            Sleep(1);
+    }
+    ASSERT_TRUE(search.found != NULL) << "no dialog";
+    ASSERT_TRUE(IsResponding(search.found, kWindowDeadline));
+    usable->push_back(Now() - startedAt);
+    PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_EQ(0u, WaitForExit(kavo));
+    if (serviceRunning)
+        WaitForServiceState(service.guard.name, SERVICE_RUNNING);
+}
+
 void PrintMeasure(const char* key, const std::string& host, std::vector<double> ms)
 {
     if (ms.empty())
@@ -140,6 +196,24 @@ TEST(Bench, ServiceTimings)
         PrintMeasure("child-end", host, childEnd[host]);
         PrintMeasure("stop", host, stop[host]);
     }
+
+    // Wine's desktop process ends a second after the last window on it, and
+    // starts again with the next: a window of the bench's own keeps it, so that
+    // each round's dialog finds it as a person's finds it.
+    HWND keepsDesktop = CreateWindowExA(0, "STATIC", "kavo_bench", WS_POPUP, 0, 0, 1, 1, NULL, NULL, NULL, NULL);
+    std::vector<double> dialogStopped, dialogRunning;
+    for (int round = 0; round < kDialogRounds; ++round) {
+        for (int turn = 0; turn < 2; ++turn) {
+            if ((round + turn) % 2)
+                MeasureDialog(false, &dialogStopped);
+            else
+                MeasureDialog(true, &dialogRunning);
+        }
+    }
+    if (keepsDesktop)
+        DestroyWindow(keepsDesktop);
+    PrintMeasure("dialog-stopped", "kavo", dialogStopped);
+    PrintMeasure("dialog-running", "kavo", dialogRunning);
 
     // An idle service of each for the outside watch; the marker names its program file.
     for (const std::string host : kHosts) {

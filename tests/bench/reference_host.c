@@ -1,16 +1,18 @@
-/* The bench's reference: about the least a service host can be, to measure
-   kavo against. Registered as
+/* The bench's reference: about the least a service host can be that keeps the
+   service contract, to measure kavo against. Registered as
        reference_host.exe PROGRAM [OPTIONS...]
-   it reports RUNNING and starts the rest of its command line as the program
-   (in the order kavo does both), waits for the program and reports STOPPED
-   with its exit code; a stop reports STOP_PENDING, sends WM_CLOSE to the
-   program's unowned top-level windows, and STOPPED follows the program's end
-   (as kavo's does). No dialog, no settings file, no instance guard, no bound. */
+   it starts the rest of its command line as the program and then reports
+   RUNNING (in the order kavo does both: RUNNING means the program runs), waits
+   for the program and reports STOPPED with its exit code. Its control handler
+   only records a stop and reports STOP_PENDING; the main function sends
+   WM_CLOSE to the program's unowned top-level windows, and STOPPED follows the
+   program's end (as kavo's does). No dialog, no settings file, no instance
+   guard, no check of who may change the program, no job, no bound. */
 #include <windows.h>
 
 static SERVICE_STATUS_HANDLE statusHandle;
 static PROCESS_INFORMATION child;
-static volatile LONG stopRequested;
+static HANDLE stopEvent;
 
 static void Report(DWORD state, DWORD exitCode)
 {
@@ -36,10 +38,10 @@ static BOOL CALLBACK CloseWindowOfChild(HWND window, LPARAM unused)
 
 static void WINAPI Handler(DWORD control)
 {
-    if (control != SERVICE_CONTROL_STOP || InterlockedExchange(&stopRequested, 1))
+    if (control != SERVICE_CONTROL_STOP || WaitForSingleObject(stopEvent, 0) == WAIT_OBJECT_0)
         return;
     Report(SERVICE_STOP_PENDING, 0);
-    EnumWindows(CloseWindowOfChild, 0);
+    SetEvent(stopEvent);
 }
 
 /* The command line after this program's own path, quoted or not. */
@@ -64,23 +66,29 @@ static void WINAPI ServiceMain(DWORD argc, LPSTR* argv)
 {
     STARTUPINFOA startup = {0};
     DWORD exitCode = 0;
+    HANDLE events[2];
     (void)argc;
     (void)argv;
     statusHandle = RegisterServiceCtrlHandlerA("", Handler);
     if (!statusHandle)
         return;
     startup.cb = sizeof startup;
-    Report(SERVICE_RUNNING, 0);
     if (!CreateProcessA(NULL, ProgramCommandLine(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &child)) {
         Report(SERVICE_STOPPED, GetLastError());
         return;
     }
-    WaitForSingleObject(child.hProcess, INFINITE);
+    Report(SERVICE_RUNNING, 0);
+    events[0] = child.hProcess;
+    events[1] = stopEvent;
+    if (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+        EnumWindows(CloseWindowOfChild, 0);
+        WaitForSingleObject(child.hProcess, INFINITE);
+    }
     GetExitCodeProcess(child.hProcess, &exitCode);
     CloseHandle(child.hThread);
     CloseHandle(child.hProcess);
     /* A requested stop is no failure. */
-    Report(SERVICE_STOPPED, InterlockedExchange(&stopRequested, 1) ? 0 : exitCode);
+    Report(SERVICE_STOPPED, WaitForSingleObject(stopEvent, 0) == WAIT_OBJECT_0 ? 0 : exitCode);
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show)
@@ -90,6 +98,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     (void)previous;
     (void)commandLine;
     (void)show;
+    stopEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
     StartServiceCtrlDispatcherA(table);
     return 0;
 }

@@ -18,6 +18,7 @@ struct ServiceDialog {
     ServiceGuard guard;
     KavoDialog kavo;
     std::string log;
+    std::string options;   // for the hosted program, after its log
 
     ServiceDialog(const std::string& name) : guard(name) {}
 
@@ -34,7 +35,7 @@ struct ServiceDialog {
     }
     std::string Ini(const std::string& exitMethod) const
     {
-        return KavoIni(HostedChildPath(), log, guard.name, exitMethod);
+        return KavoIni(HostedChildPath(), log + options, guard.name, exitMethod);
     }
     bool RegisterAt(Where where) { return CreateServiceAt(where, guard.name, kavo.dir + "\\kavo.exe"); }
     // Started, and the hosted program up.
@@ -76,6 +77,20 @@ bool OpenServiceProcess(const std::string& name, Program& program)
     return program.process != NULL;
 }
 
+// As services.msc does when an administrator disables it (Wine's sc config cannot).
+bool DisableService(const std::string& name)
+{
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceA(manager, name.c_str(), SERVICE_CHANGE_CONFIG) : NULL;
+    bool done = service && ChangeServiceConfigA(service, SERVICE_NO_CHANGE, SERVICE_DISABLED, SERVICE_NO_CHANGE,
+                                                NULL, NULL, NULL, NULL, NULL, NULL, NULL);
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+    return done;
+}
+
 DWORD ServiceState(const std::string& name)
 {
     SERVICE_STATUS status = {};
@@ -103,7 +118,8 @@ void ExpectRegisteredFace(Where where, HWND dialog, bool registered)
 }
 
 // OK, "register?" Yes: registered as the service manager's own process, on
-// demand, local system, kavo.exe itself; then started only on Yes.
+// demand, local system, kavo.exe itself, restarted on failure, with its event
+// source; then started only on Yes.
 TEST(DialogService, OkRegistersAndStartsOnYes)
 {
     for (bool start : {false, true}) {
@@ -111,6 +127,7 @@ TEST(DialogService, OkRegistersAndStartsOnYes)
         ServiceDialog test(start ? "kavo_dlg_yes_yes" : "kavo_dlg_yes_no");
         ASSERT_TRUE(Prepare(test));
         ASSERT_TRUE(WriteFileBytes(test.kavo.IniPath(), ""));
+        size_t mark = EventLogMark();
         ASSERT_TRUE(StartKavoDialog(test.kavo));
         SetControlText(test.kavo.window, IDC_PROGRAM, HostedChildPath());
         SetControlText(test.kavo.window, IDC_OPTIONS, test.log);
@@ -131,6 +148,11 @@ TEST(DialogService, OkRegistersAndStartsOnYes)
         EXPECT_EQ(test.kavo.dir + "\\kavo.exe", registration.binaryPath);
         EXPECT_EQ("LocalSystem", registration.account);
         EXPECT_EQ(test.guard.name, registration.displayName);
+        // Restarted on failure as install.cmd sets it, and its event source
+        // made, before the service ever ran.
+        ExpectRestartOnFailure(test.guard.name, true, mark);
+        EXPECT_EQ("EventMessageFile=" + test.kavo.dir + "\\kavo.exe; TypesSupported=7; kavo=1",
+                  DescribeEventSource(test.guard.name));
         if (start) {
             EXPECT_TRUE(WaitForServiceState(test.guard.name, SERVICE_RUNNING));
             EXPECT_NE("", WaitForLogLine(test.log, "ready"));
@@ -138,6 +160,52 @@ TEST(DialogService, OkRegistersAndStartsOnYes)
             EXPECT_EQ((DWORD)SERVICE_STOPPED, ServiceState(test.guard.name));
             EXPECT_FALSE(FileExists(test.log));
         }
+    }
+}
+
+// The service's event source when the service starts: mended when it is
+// kavo's but names another kavo.exe, never taken from another program, in the
+// Application log or another (kavo then writes under "NAME (kavo)"); deleting
+// the service (削除) removes kavo's sources and leaves the other program's.
+TEST(DialogService, EventSourceAtStartAndDeletion)
+{
+    const char before[] = "C:\\other\\kavo.exe";   // the EventMessageFile of a source there already
+    const struct {
+        const char* name;
+        const char* log;   // where that source is
+        bool ours;
+    } cases[] = {{"another kavo.exe's", "Application", true},
+                 {"another program's", "Application", false},
+                 {"another log's", "System", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ServiceDialog test("kavo_dlg_source");
+        ASSERT_TRUE(Prepare(test));
+        ASSERT_TRUE(Register(test));
+        std::string key = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\" + std::string(c.log) + "\\" +
+                          test.guard.name;
+        const DWORD kavos = 1;
+        ASSERT_EQ(0, RegSetKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), "EventMessageFile", REG_SZ, before,
+                                     sizeof before));
+        ASSERT_EQ(0, c.ours ? RegSetKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), "kavo", REG_DWORD, &kavos, sizeof kavos)
+                            : 0);
+        std::string source = test.guard.name + (c.ours ? "" : " (kavo)");
+        size_t mark = EventLogMark();
+        ASSERT_TRUE(Start(test));
+        EXPECT_EQ("EventMessageFile=" + test.kavo.dir + "\\kavo.exe; TypesSupported=7; kavo=1",
+                  DescribeEventSource(source));
+
+        ASSERT_TRUE(StartKavoDialog(test.kavo));
+        ClickButton(test.kavo.window, IDC_TEST_DELETE);
+        AnswerDialogMessage(test.kavo.program.id, test.kavo.window, "kavo", kAskRemove, MB_YESNO, IDYES);
+        AnswerDialogMessage(test.kavo.program.id, test.kavo.window, "kavo", kRemoved, MB_OK, IDOK);
+        ClickButton(test.kavo.window, IDCANCEL);
+        EXPECT_EQ(0u, WaitForExit(test.kavo.program));
+        EXPECT_EQ("missing", DescribeEventSource(source));
+        EXPECT_EQ(c.ours ? "missing" : "EventMessageFile=" + std::string(before),
+                  DescribeEventSource(test.guard.name, c.log));
+        EXPECT_EQ("100 information, 103 information", BriefOf(EventEntriesSince(mark, source)));
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
     }
 }
 
@@ -223,63 +291,98 @@ TEST(DialogService, RegisteredFace)
 }
 
 // A service running when the dialog opens is asked to stop (its program gets
-// the chosen close message) and is started again when the dialog closes.
+// the chosen close message); the dialog shows once it has stopped, also when
+// its program takes a while to end, and the service is started again when the
+// dialog closes. A start refused then is said, with the system's error.
 TEST(DialogService, RunningServiceStopsForTheDialog)
 {
-    ServiceDialog test("kavo_dlg_running");
-    ASSERT_TRUE(Prepare(test, "1"));
-    ASSERT_TRUE(Register(test));
-    ASSERT_TRUE(Start(test));
-    Program serving;
-    ASSERT_TRUE(OpenServiceProcess(test.guard.name, serving));
+    for (bool refused : {false, true}) {
+        SCOPED_TRACE(refused ? "start refused at close" : "started again");
+        ServiceDialog test("kavo_dlg_running");
+        test.options = " -linger=1500";
+        ASSERT_TRUE(Prepare(test, "1"));
+        ASSERT_TRUE(Register(test));
+        ASSERT_TRUE(Start(test));
 
-    ASSERT_TRUE(StartKavoDialog(test.kavo));
-    EXPECT_EQ("close SC_CLOSE main1 unowned visible", WaitForLogLine(test.log, "close "));
-    EXPECT_TRUE(WaitForServiceState(test.guard.name, SERVICE_STOPPED));
-    ExpectRegisteredFace(HERE, test.kavo.window, true);
-    // The old service process is gone before the new start (it holds the
-    // service's instance mutex until it ends).
-    EXPECT_EQ(0u, WaitForExit(serving));
-
-    ClickButton(test.kavo.window, IDCANCEL);
-    EXPECT_EQ(0u, WaitForExit(test.kavo.program));
-    EXPECT_TRUE(WaitForServiceState(test.guard.name, SERVICE_RUNNING));
-    EXPECT_TRUE(WaitForLogLineCount(test.log, "ready", 2));
+        ASSERT_TRUE(StartKavoDialog(test.kavo));
+        EXPECT_EQ("close SC_CLOSE main1 unowned visible", WaitForLogLine(test.log, "close "));
+        ExpectRegisteredFace(HERE, test.kavo.window, true);
+        if (refused) {
+            ASSERT_TRUE(DisableService(test.guard.name));
+        }
+        ClickButton(test.kavo.window, IDCANCEL);
+        if (refused) {
+            MessageBoxView box = WaitForMessageBoxBesides(test.kavo.program.id, test.kavo.window);
+            EXPECT_EQ("kavo", box.caption);
+            // Then the system's text for the error, as the system gives it.
+            std::string said = kStartFailedBefore + std::to_string(ERROR_SERVICE_DISABLED) + kStartFailedAfter;
+            EXPECT_EQ(said, box.text.substr(0, said.size())) << Escaped(box.text);
+            EXPECT_GT(box.text.size(), said.size()) << "no text for the error";
+            EXPECT_EQ(std::vector<int>{IDOK}, box.buttons);
+            EXPECT_TRUE(box.owner == NULL) << "the dialog is gone: a box over the desktop";
+            AnswerMessageBox(box, IDOK);
+        }
+        EXPECT_EQ(0u, WaitForExit(test.kavo.program));
+        EXPECT_EQ("exit 0", WaitForLogLine(test.log, "exit "));
+        if (refused) {
+            EXPECT_EQ((DWORD)SERVICE_STOPPED, ServiceState(test.guard.name));
+            EXPECT_EQ(1u, LogLinesStartingWith(test.log, "ready").size());
+        } else {
+            EXPECT_TRUE(WaitForServiceState(test.guard.name, SERVICE_RUNNING));
+            EXPECT_TRUE(WaitForLogLineCount(test.log, "ready", 2));
+        }
+    }
 }
 
-// Deleting: No changes nothing; Yes deletes, says so, and the dialog turns to
-// its unregistered face, where OK validates and offers registration again.
+// Deleting: No changes nothing; Yes deletes (a running service once it has
+// stopped, even when its program takes a while to end), says so, and the
+// dialog turns to its unregistered face, where OK validates and offers
+// registration again, under the same name at once.
 TEST(DialogService, Deletion)
 {
-    ServiceDialog test("kavo_dlg_delete");
-    ASSERT_TRUE(Prepare(test));
-    ASSERT_TRUE(Register(test));
-    ASSERT_TRUE(StartKavoDialog(test.kavo));
-    HWND dialog = test.kavo.window;
-    DWORD kavo = test.kavo.program.id;
+    for (bool running : {false, true}) {
+        SCOPED_TRACE(running ? "running when deleted" : "stopped when deleted");
+        ServiceDialog test("kavo_dlg_delete");
+        test.options = " -linger=1500";
+        ASSERT_TRUE(Prepare(test));
+        ASSERT_TRUE(Register(test));
+        ASSERT_TRUE(StartKavoDialog(test.kavo));
+        HWND dialog = test.kavo.window;
+        DWORD kavo = test.kavo.program.id;
 
-    ClickButton(dialog, IDC_TEST_DELETE);
-    AnswerDialogMessage(kavo, dialog, "kavo", kAskRemove, MB_YESNO, IDNO);
-    ASSERT_TRUE(WaitUntilResponding(dialog));
-    EXPECT_TRUE(ReadServiceRegistration(test.guard.name).found);
-    ExpectRegisteredFace(HERE, dialog, true);
+        ClickButton(dialog, IDC_TEST_DELETE);
+        AnswerDialogMessage(kavo, dialog, "kavo", kAskRemove, MB_YESNO, IDNO);
+        ASSERT_TRUE(WaitUntilResponding(dialog));
+        EXPECT_TRUE(ReadServiceRegistration(test.guard.name).found);
+        ExpectRegisteredFace(HERE, dialog, true);
 
-    ClickButton(dialog, IDC_TEST_DELETE);
-    AnswerDialogMessage(kavo, dialog, "kavo", kAskRemove, MB_YESNO, IDYES);
-    AnswerDialogMessage(kavo, dialog, "kavo", kRemoved, MB_OK, IDOK);
-    ASSERT_TRUE(WaitUntilResponding(dialog));
-    EXPECT_FALSE(ReadServiceRegistration(test.guard.name).found);
-    ExpectRegisteredFace(HERE, dialog, false);
+        // Started by someone else while the dialog is open.
+        if (running) {
+            ASSERT_TRUE(Start(test));
+        }
+        ClickButton(dialog, IDC_TEST_DELETE);
+        AnswerDialogMessage(kavo, dialog, "kavo", kAskRemove, MB_YESNO, IDYES);
+        AnswerDialogMessage(kavo, dialog, "kavo", kRemoved, MB_OK, IDOK);
+        ASSERT_TRUE(WaitUntilResponding(dialog));
+        EXPECT_FALSE(ReadServiceRegistration(test.guard.name).found);
+        ExpectRegisteredFace(HERE, dialog, false);
+        if (running) {
+            EXPECT_EQ("exit 0", WaitForLogLine(test.log, "exit "));
+        }
 
-    SetControlText(dialog, IDC_SERVICE_NAME, "");
-    ClickButton(dialog, IDOK);
-    AnswerDialogMessage(kavo, dialog, "Error", kSetServiceName, MB_OK, IDOK);
-    SetControlText(dialog, IDC_SERVICE_NAME, test.guard.name);
-    ClickButton(dialog, IDOK);
-    AnswerDialogMessage(kavo, dialog, "kavo", kAskRegister, MB_YESNO, IDNO);
-    EXPECT_EQ(0u, WaitForExit(test.kavo.program));
-    EXPECT_FALSE(ReadServiceRegistration(test.guard.name).found);
-    EXPECT_EQ(test.Ini("0"), ReadFileBytes(test.kavo.IniPath()));
+        SetControlText(dialog, IDC_SERVICE_NAME, "");
+        ClickButton(dialog, IDOK);
+        AnswerDialogMessage(kavo, dialog, "Error", kSetServiceName, MB_OK, IDOK);
+        SetControlText(dialog, IDC_SERVICE_NAME, test.guard.name);
+        ClickButton(dialog, IDOK);
+        AnswerDialogMessage(kavo, dialog, "kavo", kAskRegister, MB_YESNO, running ? IDYES : IDNO);
+        if (running) {
+            AnswerDialogMessage(kavo, dialog, "kavo", kAskStart, MB_YESNO, IDNO);
+        }
+        EXPECT_EQ(0u, WaitForExit(test.kavo.program));
+        EXPECT_EQ(running, ReadServiceRegistration(test.guard.name).found);
+        EXPECT_EQ(test.Ini("0"), ReadFileBytes(test.kavo.IniPath()));
+    }
 }
 
 // Deleted by someone else while the dialog was open: the deletion fails with
@@ -334,7 +437,7 @@ TEST(DialogService, StartAtCloseAfterDeletion)
         } else if (then == kRegisterAgainStartNo || then == kRegisterAgainStartYes) {
             ClickButton(dialog, IDOK);
             AnswerDialogMessage(kavo, dialog, "kavo", kAskRegister, MB_YESNO, IDYES);
-            // On Yes the start at close is a second request, refused without a word.
+            // On Yes it runs by the close: the close starts nothing and says nothing.
             AnswerDialogMessage(kavo, dialog, "kavo", kAskStart, MB_YESNO,
                                 then == kRegisterAgainStartYes ? IDYES : IDNO);
         } else {

@@ -3,6 +3,8 @@
 // a service (see dialog_service_test.cpp).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "dialog_texts.h"
 #include "resources/resource.h"
 #include "support/dialog_driver.h"
@@ -195,8 +197,19 @@ const std::vector<std::string> kExitMethodItems = {"WM_CLOSE", "WM_SYSCOMMAND/SC
 
 // From its own folder kavo opens its dialog, also when that folder is a
 // drive's root, which the shell gives as "K:\" and kavo's own path as "K:".
+// DLLs placed beside kavo.exe under the names of those the system's DLLs load
+// for the dialog are not loaded (the ones from the system folder are), and the
+// common controls are version 6, from the side-by-side store.
 TEST(Startup, FromItsOwnFolderTheDialogAppears)
 {
+    const char* planted[] = {"uxtheme.dll", "compstui.dll", "shcore.dll", "winspool.drv"};
+    char systemDir[MAX_PATH];
+    UINT length = GetSystemDirectoryA(systemDir, sizeof systemDir);
+    ASSERT_TRUE(length > 0 && length < sizeof systemDir);
+    auto lower = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(), ::tolower);
+        return text;
+    };
     for (bool driveRoot : {false, true}) {
         SCOPED_TRACE(driveRoot ? "a drive's root folder" : "a folder");
         std::string dir = MakeWorkDir(driveRoot ? "startup_drive_root" : "startup_own_folder");
@@ -206,11 +219,22 @@ TEST(Startup, FromItsOwnFolderTheDialogAppears)
         }
         std::string exe = (driveRoot ? drive.root : dir + "\\") + "kavo.exe";
         ASSERT_TRUE(CopyFileTo(KavoExePath(), exe));
+        std::string folder = exe.substr(0, exe.rfind('\\') + 1);
+        for (const char* dll : planted)
+            ASSERT_TRUE(CopyFileTo(std::string(systemDir) + "\\" + dll, folder + dll));
         Program kavo;
         ASSERT_TRUE(StartProgram(kavo, "\"" + exe + "\"", driveRoot ? drive.root : dir));
         HWND window = WaitForWindow(kavo.id, "#32770", kKavoDialogCaption);
         ASSERT_TRUE(window != NULL);
         EXPECT_EQ(kKavoDialogCaption, WindowText(window)) << Escaped(WindowText(window));
+        std::string commonControls;
+        for (const std::string& path : ModulesOfProcess(kavo.id)) {
+            EXPECT_TRUE(path == lower(exe) || path.find(lower(folder)) != 0) << path;
+            if (path.size() > 13 && path.substr(path.size() - 13) == "\\comctl32.dll")
+                commonControls = path;
+        }
+        EXPECT_NE(std::string::npos, commonControls.find("\\winsxs\\")) << commonControls;
+        EXPECT_NE(std::string::npos, commonControls.find("common-controls_6595b64144ccf1df_6.")) << commonControls;
         ClickButton(window, IDCANCEL);
         EXPECT_EQ(0u, WaitForExit(kavo));
     }
@@ -386,7 +410,7 @@ TEST(Dialog, OkAnsweredNoSavesOnly)
 }
 
 // A folder the service would depend on that others may change (here the
-// program's): OK names it before saving. No goes back to the dialog with
+// program's): OK names it, and who may change it, before saving. No goes back to the dialog with
 // nothing saved; Yes saves and goes on.
 TEST(Dialog, OkNamesWhatOthersMayChange)
 {
@@ -400,7 +424,7 @@ TEST(Dialog, OkNamesWhatOthersMayChange)
     SetControlText(kavo.window, IDC_OPTIONS, "-x");
     SetControlText(kavo.window, IDC_SERVICE_NAME, "kavo_writable");
     SelectComboItem(kavo.window, IDC_EXIT_METHOD, 1);
-    std::string warning = kWritableByOthersBefore + programDir + "\\" + kWritableByOthersAfter;
+    std::string warning = WritableByOthersWarning(programDir + "\\", "Everyone", kWritableByOthersAfter);
 
     ClickButton(kavo.window, IDOK);
     AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", warning, MB_YESNO, IDNO);

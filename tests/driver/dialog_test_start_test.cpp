@@ -59,7 +59,9 @@ void ExpectTheTestStartMessage(Where where, const MessageBoxView& box, HWND dial
 }
 
 // The program runs from the fields' texts in its own folder; after OK it gets
-// the close message of the list's selection, and the dialog answers again.
+// the close message of the list's selection, and the dialog answers again. A
+// program in a folder others may change is named first, with who may change
+// it: No starts nothing, Yes starts it as any other.
 TEST(DialogTestStart, ClosesWithTheChosenMessage)
 {
     const std::string byWmClose = "close WM_CLOSE main1 unowned visible";
@@ -69,27 +71,49 @@ TEST(DialogTestStart, ClosesWithTheChosenMessage)
         const char* ini;
         int select;   // -2: leave the list as the settings left it
         std::vector<std::string> closeLines;
+        bool inWritableFolder;
     } cases[] = {
-        {"", 0, {byWmClose}},
-        {"", 1, bySysCommand},
+        {"", 0, {byWmClose}, false},
+        {"", 1, bySysCommand, false},
         // Nothing selected: WM_CLOSE.
         {"[kavo]\r\nexe=C:\\saved\\other.exe\r\noption=-saved\r\nname=kavo_saved\r\nend=7\r\n", -2,
-         {byWmClose}},
+         {byWmClose}, false},
+        {"", 0, {byWmClose}, true},
     };
     int index = 0;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.closeLines[0]);
+        SCOPED_TRACE(c.closeLines[0] + (c.inWritableFolder ? " in a folder others may change" : ""));
         TestStart test;
         ASSERT_TRUE(test.Open("dialog_test_start_" + std::to_string(index++), " -windows=1", c.ini));
         if (c.select != -2)
             SelectComboItem(test.kavo.window, IDC_EXIT_METHOD, c.select);
-        MessageBoxView box = test.Start();
+        std::string program = HostedChildPath();
+        MessageBoxView box;
+        if (c.inWritableFolder) {
+            std::string folder = test.kavo.dir + "\\tools";
+            program = folder + "\\hosted_child.exe";
+            ASSERT_TRUE(CreateDirectoryA(folder.c_str(), NULL));
+            ASSERT_TRUE(CopyFileTo(HostedChildPath(), program));
+            ASSERT_TRUE(AllowOthersToWrite(folder));
+            SetControlText(test.kavo.window, IDC_PROGRAM, program);
+            std::string warning = WritableByOthersWarning(folder + "\\", "Everyone", kTestWritableByOthersAfter);
+            ClickButton(test.kavo.window, IDC_TEST_DELETE);
+            AnswerDialogMessage(test.kavo.program.id, test.kavo.window, "kavo", warning, MB_YESNO, IDNO);
+            EXPECT_TRUE(WaitUntilResponding(test.kavo.window));
+            EXPECT_EQ(std::vector<HWND>{test.kavo.window}, WindowsOfProcess(test.kavo.program.id, "#32770"));
+            EXPECT_FALSE(FileExists(test.log));
+            ClickButton(test.kavo.window, IDC_TEST_DELETE);
+            AnswerDialogMessage(test.kavo.program.id, test.kavo.window, "kavo", warning, MB_YESNO, IDYES);
+            box = WaitForMessageBoxBesides(test.kavo.program.id, test.kavo.window);
+        } else {
+            box = test.Start();
+        }
         ExpectTheTestStartMessage(HERE, box, test.kavo.window);
         // The program is up before the message is shown.
         EXPECT_NE("", WaitForLogLine(test.log, "ready"));
-        EXPECT_EQ((std::vector<std::string>{"command-line " + HostedChildPath() + " " + test.log + " -windows=1"}),
+        EXPECT_EQ((std::vector<std::string>{"command-line " + program + " " + test.log + " -windows=1"}),
                   LogLinesStartingWith(test.log, "command-line "));
-        EXPECT_EQ((std::vector<std::string>{"current-directory " + Directory(HostedChildPath())}),
+        EXPECT_EQ((std::vector<std::string>{"current-directory " + Directory(program)}),
                   LogLinesStartingWith(test.log, "current-directory "));
         EXPECT_TRUE(LogLinesStartingWith(test.log, "close ").empty());
 

@@ -1,7 +1,8 @@
 // The release's example scripts, run by cmd as an administrator runs them from
 // the unpacked zip: install.cmd checks every argument, copies kavo.exe, writes
 // kavo.ini, registers the service to start at boot and to be restarted on
-// failure, and starts it; uninstall.cmd stops a kavo service and removes it.
+// failure, and its event source, and starts it; uninstall.cmd stops a kavo
+// service and removes it with its event source.
 //
 // Wine's cmd drops every quotation mark inside %~1, so a quote inside an
 // argument never reaches the scripts through it; and it does not echo the
@@ -18,6 +19,33 @@ namespace {
 
 // 表 in code page 932: its second byte is a backslash.
 #define HYO "\x95\x5c"
+
+// Started by a script's copy in icacls's or cacls's place (KAVO_TEST_TOOL_LOG
+// set), this program appends its command line to that file and ends with 0,
+// as the tool would once done: Wine's icacls and cacls do nothing at all.
+const bool kStandsInForATool = [] {
+    char log[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("KAVO_TEST_TOOL_LOG", log, sizeof log);
+    if (length == 0 || length >= sizeof log)
+        return false;
+    HANDLE file = CreateFileA(log, FILE_APPEND_DATA, FILE_SHARE_READ, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    // cmd leaves spaces where it took the redirections away.
+    std::string line = GetCommandLineA();
+    line.erase(line.find_last_not_of(' ') + 1);
+    line += "\r\n";
+    DWORD written = 0;
+    BOOL logged = file != INVALID_HANDLE_VALUE && WriteFile(file, line.data(), (DWORD)line.size(), &written, NULL);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    ExitProcess(logged ? 0 : 1);
+}();
+
+// What a script's copy runs after setting its tools: the stand-in above in
+// icacls's or cacls's place, or tools that are not there.
+const std::string kStandInForIcacls = "set \"icacls=" + BuildDir() + "\\kavo_tests.exe\"\r\n";
+const std::string kStandInForCacls =
+    "set \"icacls=%system%\\none.exe\"\r\nset \"cacls=" + BuildDir() + "\\kavo_tests.exe\"\r\n";
+const std::string kNeitherTool = "set \"icacls=%system%\\none.exe\"\r\nset \"cacls=%system%\\none.exe\"\r\n";
 
 // A run of install.cmd may wait a minute for RUNNING and another to remove
 // what it made; under load Wine's cmd is slow besides.
@@ -79,21 +107,36 @@ struct ScriptRun {
     const char* script;                // "install.cmd" or "uninstall.cmd"
     Route route;
     std::vector<std::string> arguments;   // kTyped: pieces of the command line as typed
+    std::string tools = "";               // run after the script sets its tools (kStandInForIcacls...)
 };
 
 // Runs the script from the release folder with current folder dir; its exit code.
 DWORD RunScriptAt(Where where, const ScriptRun& run, const std::string& release, const std::string& dir,
                   std::string* output)
 {
+    std::string script = run.script;
+    if (!run.tools.empty()) {
+        const std::string set = "set \"cacls=%system%\\cacls.exe\"\r\n";
+        std::string text = ReadFileBytes(release + "\\" + script);
+        size_t at = text.find(set);
+        script = "tools-" + script;
+        if (at == std::string::npos ||
+            !WriteFileBytes(release + "\\" + script, text.insert(at + set.size(), run.tools))) {
+            ADD_FAILURE_AT(where.file, where.line) << "no tools to replace in " << run.script;
+            return STILL_ACTIVE;
+        }
+        DeleteFileA((dir + "\\tools.log").c_str());
+        SetEnvironmentVariableA("KAVO_TEST_TOOL_LOG", (dir + "\\tools.log").c_str());
+    }
     std::string line;
     if (run.route == kTyped) {
-        line = Quoted(release + "\\" + run.script);
+        line = Quoted(release + "\\" + script);
         for (const std::string& argument : run.arguments)
             line += " " + argument;
     } else {
-        std::string copy = release + "\\windows-arguments-" + run.script;
+        std::string copy = release + "\\windows-arguments-" + script;
         std::string echoed = dir + "\\echoed.txt";
-        std::string text = WindowsArgumentsScript(ReadFileBytes(release + "\\" + run.script));
+        std::string text = WindowsArgumentsScript(ReadFileBytes(release + "\\" + script));
         size_t count = std::string(run.script) == "install.cmd" ? 6 : 1;
         if (text.empty() || !WriteFileBytes(copy, text) ||
             !WriteFileBytes(echoed, EchoedArguments(run.arguments, count))) {
@@ -105,6 +148,7 @@ DWORD RunScriptAt(Where where, const ScriptRun& run, const std::string& release,
     }
     DWORD code = RunUnderCmdAt(where, line, dir, output);
     SetEnvironmentVariableA("KAVO_TEST_ECHO", NULL);
+    SetEnvironmentVariableA("KAVO_TEST_TOOL_LOG", NULL);
     return code;
 }
 #define RunScript(...) RunScriptAt(HERE, __VA_ARGS__)
@@ -176,6 +220,8 @@ TEST(ExampleScripts, RefuseWhatCannotBeServedAndRunNothing)
     std::string withIni = dir + "\\has ini";
     ASSERT_TRUE(CreateDirectoryA(withIni.c_str(), NULL));
     ASSERT_TRUE(WriteFileBytes(withIni + "\\kavo.ini", "[kavo]\r\nname=another\r\n"));
+    std::string existing = dir + "\\existing";   // stays empty
+    ASSERT_TRUE(CreateDirectoryA(existing.c_str(), NULL));
 
     // A service that is not kavo's, and another whose display name differs from its name.
     ServiceGuard other("kavo scripts other");
@@ -220,6 +266,12 @@ TEST(ExampleScripts, RefuseWhatCannotBeServedAndRunNothing)
         {{"install.cmd", kTyped, {Quoted(fresh.name), q, "\"\"", "0", Quoted(SystemFolder(false) + "\\")}},
          "not in the Windows or the system folder"},
         {{"install.cmd", kTyped, {Quoted(fresh.name), q, "\"\"", "0", Quoted(withIni)}}, "kavo.ini exists already"},
+        {{"install.cmd", kTyped, {Quoted(fresh.name), q, "\"\"", "0", "C:\\"}}, "not in a drive's root: C:\\"},
+        // Folders whose permissions cannot be set: made, then removed again; there already, left as they were.
+        {{"install.cmd", kTyped, {Quoted(fresh.name), q, "\"\"", "0", Quoted(folder + "\\deeper")}, kNeitherTool},
+         "cannot make it administrators-only: " + folder + "\\deeper"},
+        {{"install.cmd", kTyped, {Quoted(fresh.name), q, "\"\"", "0", Quoted(existing)}, kNeitherTool},
+         "cannot make it administrators-only: " + existing},
         {{"install.cmd", kTyped, {Quoted(fresh.name), q, Quoted(over259), "0", f}}, "OPTIONS has at most 259 bytes"},
         // Options with the README's quoting, and with quotes that leave & and >
         // outside them: checked in full (nothing in them run) before the name
@@ -261,6 +313,7 @@ TEST(ExampleScripts, RefuseWhatCannotBeServedAndRunNothing)
     }
     EXPECT_TRUE(ReadServiceRegistration(other.name).found) << "uninstall.cmd removed a service that is not kavo's";
     EXPECT_EQ("[kavo]\r\nname=another\r\n", ReadFileBytes(withIni + "\\kavo.ini"));
+    EXPECT_TRUE(RemoveDirectoryA(existing.c_str())) << "install.cmd wrote into a folder it could not secure";
 
     // A name that is another service's display name: refused by the check
     // where sc getkeyname answers, else by sc create, and then what was made
@@ -303,6 +356,7 @@ struct Install {
     std::string commandLine;      // as the hosted program receives it
     std::string currentDirectory;
     const char* close;            // the hosted program's close line on uninstall
+    std::string toolCalls = "";   // as the stand-in for a tool logs them, when run.tools has one
 };
 
 // Installs, checks what the service control manager, kavo.ini and the hosted
@@ -312,6 +366,7 @@ void InstallRunAndRemoveAt(Where where, const Install& install, const std::strin
     SCOPED_TRACE(::testing::Message() << install.what << " (" << where.file << ":" << where.line << ")");
     ServiceGuard guard(install.name);
     std::string output;
+    size_t mark = EventLogMark();
     DWORD code = RunScript(install.run, release, dir, &output);
 
     // A recovery setting that sc refuses is reported, the service still
@@ -343,6 +398,9 @@ void InstallRunAndRemoveAt(Where where, const Install& install, const std::strin
                                                         : "installed and running"))
         << output;
     EXPECT_EQ(install.ini, ReadFileBytes(install.folder + "\\kavo.ini"));
+    if (!install.toolCalls.empty()) {
+        EXPECT_EQ(install.toolCalls, ReadFileBytes(dir + "\\tools.log"));
+    }
     EXPECT_EQ("", TakeMarkers(dir)) << output;
 
     ServiceRegistration registration = ReadServiceRegistration(install.name);
@@ -351,34 +409,9 @@ void InstallRunAndRemoveAt(Where where, const Install& install, const std::strin
     EXPECT_EQ((DWORD)SERVICE_AUTO_START, registration.startType);
     EXPECT_EQ((DWORD)SERVICE_WIN32_OWN_PROCESS, registration.serviceType);
 
-    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
-    SC_HANDLE service = manager ? OpenServiceA(manager, install.name.c_str(), SERVICE_QUERY_CONFIG) : NULL;
-    EXPECT_TRUE(service != NULL);
-    BYTE buffer[1024];
-    DWORD needed = 0;
-    if (service && QueryServiceConfig2A(service, SERVICE_CONFIG_FAILURE_ACTIONS, buffer, sizeof buffer, &needed)) {
-        const SERVICE_FAILURE_ACTIONSA* actions = (const SERVICE_FAILURE_ACTIONSA*)buffer;
-        const DWORD delays[] = {5000, 10000, 60000};
-        EXPECT_EQ(86400u, actions->dwResetPeriod);
-        EXPECT_EQ(3u, actions->cActions);
-        for (DWORD i = 0; i < actions->cActions && i < 3; ++i) {
-            EXPECT_EQ(SC_ACTION_RESTART, actions->lpsaActions[i].Type);
-            EXPECT_EQ(delays[i], actions->lpsaActions[i].Delay);
-        }
-    } else if (service) {
-        printf("Wine's service manager keeps no failure actions (error %lu): the restarts are not checked\n",
-               GetLastError());
-    }
-    if (service && !flagRefused) {
-        if (QueryServiceConfig2A(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, buffer, sizeof buffer, &needed))
-            EXPECT_TRUE(((const SERVICE_FAILURE_ACTIONS_FLAG*)buffer)->fFailureActionsOnNonCrashFailures);
-        else
-            printf("Wine's service manager keeps no failure flag (error %lu): not checked\n", GetLastError());
-    }
-    if (service)
-        CloseServiceHandle(service);
-    if (manager)
-        CloseServiceHandle(manager);
+    ExpectRestartOnFailure(install.name, !flagRefused, mark);
+    const std::string source = "EventMessageFile=" + install.folder + "\\kavo.exe; TypesSupported=7; kavo=1";
+    EXPECT_EQ(source, DescribeEventSource(install.name));
 
     // install.cmd reports success only once the service runs.
     SERVICE_STATUS status = {};
@@ -393,6 +426,7 @@ void InstallRunAndRemoveAt(Where where, const Install& install, const std::strin
     ForgetServiceOf(install.name);
     EXPECT_EQ(0u, RunScript({"uninstall.cmd", kTyped, {Quoted(install.name)}}, release, dir, &output)) << output;
     EXPECT_FALSE(ReadServiceRegistration(install.name).found);
+    EXPECT_EQ("missing", DescribeEventSource(install.name));
     EXPECT_EQ(install.close, WaitForLogLine(install.log, "close "));
     EXPECT_EQ("exit 0", WaitForLogLine(install.log, "exit "));
     EXPECT_EQ("", WorkFoldersLeft());
@@ -419,13 +453,21 @@ TEST(ExampleScripts, InstallRunAndRemoveServices)
     // Paths and options in Japanese and with spaces, typed on cmd's command
     // line: the first test of any release. (The names of services started here
     // are ASCII: Wine's sc query prints nothing after a name outside ASCII.)
+    // FOLDER is made administrators-only before anything goes in: by icacls
+    // where there is one (Vista and later), else by cacls (2000 and XP).
     std::string name = "kavo scripts typed";
     std::string folder = dir + "\\service " HYO;
     std::string log = logDir + "\\typed.log";
+    const std::string tool = Quoted(BuildDir() + "\\kavo_tests.exe") + " ";
     InstallRunAndRemove(Install{"typed",
-                                {"install.cmd", kTyped, {Quoted(name), Quoted(program), Quoted(log), "1", Quoted(folder)}},
+                                {"install.cmd", kTyped, {Quoted(name), Quoted(program), Quoted(log), "1", Quoted(folder)},
+                                 kStandInForIcacls},
                                 name, folder, KavoIni(program, log, name, "1"), log,
-                                Quoted(program) + " " + log, programDir, "close SC_CLOSE main1 unowned visible"},
+                                Quoted(program) + " " + log, programDir, "close SC_CLOSE main1 unowned visible",
+                                tool + Quoted(folder) + " /reset\r\n" + tool + Quoted(folder) +
+                                    " /inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F *S-1-5-18:(OI)(CI)F"
+                                    " *S-1-5-32-545:(OI)(CI)RX\r\n" +
+                                    tool + Quoted(folder) + " /setowner *S-1-5-32-544\r\n"},
                         release, dir);
 
     // The README's example of options with quotes, as Windows hands it over:
@@ -443,15 +485,19 @@ TEST(ExampleScripts, InstallRunAndRemoveServices)
     std::string spaced = " kavo scripts readme";
     std::string defaultFolder = std::string(programFiles) + "\\kavo\\" + spaced;
     bool hadKavoFolder = FileExists(std::string(programFiles) + "\\kavo");
+    const std::string cacls = " /G Administrators:F SYSTEM:F Users:R\r\n";
     InstallRunAndRemove(
         Install{"the README's options",
                 {"install.cmd", kWindowsArguments,
-                 {spaced, "R&D (x86)\\app.exe", "-config \"\"" + readmeLog + "\"\"", "", "", "45"}},
+                 {spaced, "R&D (x86)\\app.exe", "-config \"\"" + readmeLog + "\"\"", "", "", "45"},
+                 kStandInForCacls},
                 spaced, defaultFolder,
                 "[kavo]\r\nexe=" + asciiProgram + "\r\noption=-config \"" + readmeLog + "\"\r\nname=\"" + spaced +
                     "\"\r\nend=0\r\nstoptimeout=45\r\n",
                 readmeLog, Quoted(asciiProgram) + " -config \"" + readmeLog + "\"", asciiDir,
-                "close WM_CLOSE main1 unowned visible"},
+                "close WM_CLOSE main1 unowned visible",
+                tool + Quoted(defaultFolder) + cacls +
+                    (hadKavoFolder ? "" : tool + Quoted(std::string(programFiles) + "\\kavo") + cacls)},
         release, dir);
     DeleteFileA((defaultFolder + "\\kavo.exe").c_str());
     DeleteFileA((defaultFolder + "\\kavo.ini").c_str());

@@ -344,7 +344,8 @@ TEST(HostileIni, DialogShowsWhatIsReadAndASaveReadsBack)
 // What the service starts for each file: the hosted program with the options
 // as read, or, when the file gives nothing to start, nothing: the service
 // then stops at once and says it failed. The name in the file need not be
-// the registered one: a service of its own process answers to any.
+// the registered one: a service of its own process answers to any, and its
+// event log entries go under the registered one.
 TEST(HostileIniService, WhatTheServiceStarts)
 {
     const std::string name = "kavo_hostile_service";
@@ -356,6 +357,7 @@ TEST(HostileIniService, WhatTheServiceStarts)
         ASSERT_TRUE(CreateServiceFor(name, QuotedPath(c.dir + "\\kavo.exe")));
         std::string log = c.dir + "\\child.log";
         SERVICE_STATUS_PROCESS reported = {};
+        size_t mark = EventLogMark();
         if (c.hosts) {
             StateReportWatch watch(name);
             ASSERT_TRUE(StartServiceNow(name));
@@ -375,6 +377,13 @@ TEST(HostileIniService, WhatTheServiceStarts)
             EXPECT_FALSE(FileExists(log));
             EXPECT_NE(0u, reported.dwWin32ExitCode);
             EXPECT_NE((DWORD)ERROR_PROCESS_ABORTED, reported.dwWin32ExitCode);
+        }
+        // Started and closed on the stop; no program named, or one that cannot start.
+        std::vector<EventEntry> entries = EventEntriesSince(mark, name);
+        EXPECT_EQ(c.hosts ? "100 information, 103 information" : c.program.empty() ? "110 error" : "111 error",
+                  BriefOf(entries));
+        if (c.program.empty() && entries.size() == 1) {
+            EXPECT_EQ((std::vector<std::string>{c.dir + "\\kavo.ini"}), entries[0].strings);
         }
         SetFileAttributesA((c.dir + "\\kavo.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
     }

@@ -1,7 +1,8 @@
 // Hosted programs that misbehave, under the service control manager: one that
 // crashes at start, one that answers the close message with a question, one
-// that hangs, one that starts a grandchild. For each: what the service reports,
-// what is left running, and that a stop ends within its bound (stoptimeout).
+// that hangs, one that starts a grandchild. For each: what the service reports
+// and writes to the event log, what is left running, and that a stop ends
+// within its bound (stoptimeout).
 //
 // Programs that never make a window or ignore every close message are in
 // service_test.cpp (HostService.ChildThatDoesNotCloseIsEndedAtTheBound); one
@@ -29,6 +30,8 @@ const DWORD kWithinShortBound = 15000;
 const DWORD kStopAnswered = 1000;
 // The service-specific exit code that says the program had to be ended.
 const DWORD kEndedByForce = ERROR_SERVICE_REQUEST_TIMEOUT;
+// How the stop's entry names the hosted program's window.
+const char kWindowAsked[] = "hosted_child \"main1\"";
 
 // Ends a process the test may leave behind, on every path.
 struct EndsWithTest {
@@ -59,6 +62,7 @@ TEST(MisbehavingService, ProgramThatCrashesAtStart)
 {
     KavoService service("kavo_crash", "misbehaving_crash");
     ASSERT_TRUE(RegisterHosting(service, "-crash", 0));
+    size_t mark = EventLogMark();
     StateReportWatch watch(service.guard.name);
     ASSERT_TRUE(StartServiceNow(service.guard.name));
     DWORD servicePid = ServiceProcessId(service.guard.name);
@@ -82,6 +86,12 @@ TEST(MisbehavingService, ProgramThatCrashesAtStart)
     ASSERT_TRUE(StartServiceNow(service.guard.name));
     ASSERT_TRUE(again.WaitAt(HERE, &reported));
     EXPECT_EQ(2u, LogLinesStartingWith(service.log, "crash").size());
+    std::vector<EventEntry> entries = EventEntriesSince(mark, service.guard.name);
+    EXPECT_EQ("100 information, 102 error, 100 information, 102 error", BriefOf(entries));
+    if (entries.size() == 4) {
+        EXPECT_EQ((std::vector<std::string>{HostedChildPath(), "3221225477", "0xC0000005"}),
+                  std::vector<std::string>(entries[1].strings.begin(), entries[1].strings.begin() + 3));
+    }
 }
 
 // The question the hosted program asks on the service's desktop, answered there.
@@ -172,11 +182,14 @@ TEST(MisbehavingService, ProgramThatAsksOnClose)
         const char* name;
         bool answered;
         const char* bound;   // stoptimeout; the default when empty
-    } cases[] = {{"answered no", true, ""}, {"never answered", false, kShortBound}};
+        const char* entries;
+    } cases[] = {{"answered no", true, "", "100 information, 103 information"},
+                 {"never answered", false, kShortBound, "100 information, 104 warning"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         KavoService service("kavo_asks", "misbehaving_asks");
         ASSERT_TRUE(RegisterHosting(service, "-ask", 0, c.bound));
+        size_t mark = EventLogMark();
         ASSERT_TRUE(StartServiceNow(service.guard.name));
         WaitForLogLine(service.log, "ready");
         EndsWithTest child;
@@ -212,6 +225,15 @@ TEST(MisbehavingService, ProgramThatAsksOnClose)
             EXPECT_TRUE(LogLinesStartingWith(service.log, "answer ").empty());
             EXPECT_TRUE(LogLinesStartingWith(service.log, "exit ").empty());
         }
+        // The stop's entry names the windows asked with WM_CLOSE, the
+        // program's first (Wine's IME window of the program comes after it,
+        // when there was time).
+        std::vector<EventEntry> entries = EventEntriesSince(mark, service.guard.name);
+        EXPECT_EQ(c.entries, BriefOf(entries));
+        if (entries.size() == 2 && entries[1].strings.size() == 4) {
+            EXPECT_EQ("WM_CLOSE", entries[1].strings[2]);
+            EXPECT_EQ(0u, entries[1].strings[3].find(kWindowAsked)) << entries[1].strings[3];
+        }
     }
 }
 
@@ -228,6 +250,7 @@ TEST(MisbehavingService, ProgramThatHangs)
     KavoService service("kavo_hangs", "misbehaving_hangs");
     // Sleeps with its window made, before its message loop.
     ASSERT_TRUE(RegisterHosting(service, "-sleep=600000", 0, kShortBound));
+    size_t mark = EventLogMark();
     ASSERT_TRUE(StartServiceNow(service.guard.name));
     EndsWithTest child;
     child.processId = ChildIdOf(service);
@@ -246,30 +269,37 @@ TEST(MisbehavingService, ProgramThatHangs)
     EXPECT_EQ(kEndedByForce, reported.dwServiceSpecificExitCode);
     EXPECT_TRUE(ProcessEndsWithin(servicePid, kWaitHint));
     EXPECT_TRUE(LogLinesStartingWith(service.log, "ready").empty());
+    EXPECT_EQ("100 information, 104 warning", BriefOf(EventEntriesSince(mark, service.guard.name)));
 }
 
 // A program that starts a grandchild. When it ends by itself, the service ends
 // with it, STOPPED with exit code 0, and the grandchild, which the program
-// left behind on purpose, goes on, never sent a close message. When it does
-// not close on a stop, it is ended at the bound, and its grandchild with it.
+// left behind on purpose, goes on after kavo's process has ended, never sent a
+// close message. When it does not close on a stop, it is ended at the bound,
+// and its grandchild with it.
 TEST(MisbehavingService, ProgramThatStartsAGrandchild)
 {
     const struct {
         const char* name;
         const char* options;
         bool stays;
-    } cases[] = {{"ends", "", false}, {"stays", " -stay -ignore-close", true}};
+        const char* entries;
+    } cases[] = {{"ends", " -stay -exit-after=1000", false, "100 information, 101 information"},
+                 {"stays", " -stay -ignore-close", true, "100 information, 104 warning"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         KavoService service("kavo_grandchild", "misbehaving_grandchild");
         std::string grandchildLog = service.dir + "\\grandchild.log";
         ASSERT_TRUE(RegisterHosting(service, "-grandchild=" + grandchildLog + c.options, 0, kShortBound));
+        size_t mark = EventLogMark();
         SERVICE_STATUS_PROCESS reported = {};
-        if (c.stays) {
-            ASSERT_TRUE(StartServiceNow(service.guard.name));
-            WaitForLogLine(service.log, "ready");
-        } else {
-            ASSERT_TRUE(StartUntilStopped(service.guard.name, &reported));
+        StateReportWatch ends(service.guard.name);
+        ASSERT_TRUE(StartServiceNow(service.guard.name));
+        DWORD servicePid = ServiceProcessId(service.guard.name);
+        ASSERT_NE(0u, servicePid);
+        WaitForLogLine(service.log, "ready");
+        if (!c.stays) {
+            ASSERT_TRUE(ends.WaitAt(HERE, &reported));
             EXPECT_EQ("exit 0", WaitForLogLine(service.log, "exit "));
         }
         std::string line = WaitForLogLine(service.log, "grandchild ");
@@ -290,11 +320,13 @@ TEST(MisbehavingService, ProgramThatStartsAGrandchild)
             EXPECT_TRUE(LogLinesStartingWith(service.log, "exit ").empty());
             EXPECT_TRUE(LogLinesStartingWith(grandchildLog, "exit ").empty());
         } else {
+            EXPECT_TRUE(ProcessEndsWithin(servicePid, kWaitHint));
             EXPECT_TRUE(ProcessRuns(grandchild.processId));
         }
         EXPECT_EQ((DWORD)SERVICE_STOPPED, reported.dwCurrentState);
         EXPECT_EQ(0u, reported.dwWin32ExitCode);
         EXPECT_TRUE(LogLinesStartingWith(grandchildLog, "close ").empty());
+        EXPECT_EQ(c.entries, BriefOf(EventEntriesSince(mark, service.guard.name)));
     }
 }
 

@@ -1,4 +1,5 @@
-// The version block, the icon and the manifest, read back from the built kavo.exe.
+// The version block, the icon, the manifest and the event log's texts, read
+// back from the built kavo.exe.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -191,6 +192,70 @@ TEST(Resources, ManifestAsksForAnAdministratorAndTheCommonControls6)
     };
     for (const char* part : expected)
         EXPECT_NE(std::string::npos, manifest.find(part)) << part;
+}
+
+// The texts of kavo's event log entries, as Event Viewer shows them: formatted
+// by FormatMessageA from the file's message table in each language, with {1}...
+// for the insertion strings. The Japanese ones come out in code page 932, as
+// gcc (iconv) compiled the literals below: another converter than windmc's.
+TEST(Resources, EventTextsInJapaneseAndEnglish)
+{
+    const struct {
+        DWORD id;
+        const char* english;
+        const char* japanese;
+    } texts[] = {
+        {100,
+         "The program was started.\r\nProgram: {1}\r\nOptions: {2}\r\nProcess ID: {3}\r\n"
+         "A stop sends {5} to its windows and ends it by force when it has not closed after {4} seconds.",
+         "プログラムを起動しました。\r\nプログラム: {1}\r\nオプション: {2}\r\nプロセス ID: {3}\r\n"
+         "停止のときはウィンドウに {5} を送り、{4} 秒たっても終了しなければ強制終了します。"},
+        {101, "The program ended by itself with exit code 0, so the service stopped.\r\nProgram: {1}\r\n"
+              "It ran for {2} seconds.",
+         "プログラムが終了コード 0 で自分で終了したため、サービスを停止しました。\r\n"
+         "プログラム: {1}\r\n実行時間: {2} 秒"},
+        {102,
+         "The program ended by itself with exit code {2} ({3}), so the service stopped with an error.\r\n"
+         "Program: {1}\r\nIt ran for {4} seconds.",
+         "プログラムが終了コード {2} ({3}) で自分で終了したため、サービスはエラーで停止しました。\r\n"
+         "プログラム: {1}\r\n実行時間: {4} 秒"},
+        {103, "On the stop request the program closed within {1} ms.\r\n{3} was sent to these windows ({2}): {4}",
+         "停止の要求で、プログラムは {1} ミリ秒で終了しました。\r\n{3} を送ったウィンドウ ({2} 個): {4}"},
+        {104,
+         "The program did not close within {1} seconds of the stop request and was ended by force. Unsaved data "
+         "may be lost.\r\n{3} was sent to these windows ({2}): {4}",
+         "停止の要求から {1} 秒たってもプログラムが終了しなかったため、強制終了しました。"
+         "保存されていないデータは失われた可能性があります。\r\n{3} を送ったウィンドウ ({2} 個): {4}"},
+        {105,
+         "The program (process ID {2}) was ended by force but had not gone {3} ms later. It may still be running: "
+         "look for it, for example in Task Manager.\r\nProgram: {1}",
+         "プログラム (プロセス ID {2}) を強制終了しましたが、{3} ミリ秒たっても終了しませんでした。"
+         "まだ動いている可能性があります。タスク マネージャーなどで確かめてください。\r\nプログラム: {1}"},
+        {110, "There is no program to start: {1} is missing or names no program (exe=).",
+         "起動するプログラムがありません。{1} がないか、プログラム (exe=) が書かれていません。"},
+        {111, "The program could not be started.\r\nProgram: {1}\r\nError {2}: {3}",
+         "プログラムを起動できませんでした。\r\nプログラム: {1}\r\nエラー {2}: {3}"},
+        {112,
+         "The program was not started because users other than administrators can change this file or folder:"
+         "\r\n{1}\r\nAccount that can change it: {2}\r\nMake it changeable by administrators only, then start "
+         "the service.",
+         "管理者以外のユーザーも次のファイルまたはフォルダーを変更できるため、プログラムを起動しませんでした。"
+         "\r\n{1}\r\n変更できるアカウント: {2}\r\n"
+         "管理者だけが変更できるようにしてから、サービスを起動してください。"},
+    };
+    LoadedExe exe;
+    ASSERT_TRUE(exe.module);
+    const char* inserted[] = {"{1}", "{2}", "{3}", "{4}", "{5}"};
+    for (const auto& text : texts) {
+        for (WORD language : {(WORD)MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), kJapanese}) {
+            char formatted[2048] = "";
+            DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, exe.module,
+                                          text.id, language, formatted, sizeof formatted, (va_list*)inserted);
+            EXPECT_EQ(language == kJapanese ? text.japanese : text.english, std::string(formatted, length))
+                << "event " << text.id << ", language " << std::hex << language << ", error " << std::dec
+                << GetLastError();
+        }
+    }
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 // What an administrator relies on: paths with spaces quoted wherever the
 // system splits a command line, no file written but kavo.ini beside the
 // program file, nothing started that others may change, the instance mutex
-// open to every account, and no window from the service process.
+// open to administrators only, and no window from the service process.
 #include <gtest/gtest.h>
+
+#include <windows.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <map>
@@ -137,31 +140,51 @@ TEST(SecurityService, PathsWithSpacesAndTheOnlyFileWritten)
 
 // ---- What users other than administrators may change ----
 
-// kavo's folder, kavo.ini, the hosted program or its folder writable by others
-// (under Wine: by Everyone): the service starts nothing and stops with
-// ERROR_INVALID_ACL, the code the security notes name.
+// kavo.exe, kavo's folder, kavo.ini, the hosted program, its folder, or a
+// folder above either writable by others (under Wine: by Everyone): the
+// service starts nothing, stops with ERROR_INVALID_ACL, the code the security
+// notes name, and its event log entry names the path (a folder with its
+// backslash) and the account. With none of them, the program runs.
 TEST(SecurityService, NothingOthersMayChangeIsStarted)
 {
-    const char* cases[] = {"kavo's folder", "kavo.ini", "the program", "the program's folder"};
-    for (int writable = 0; writable < 4; ++writable) {
+    const char* cases[] = {"nothing",     "kavo.exe",    "kavo's folder",        "kavo.ini",
+                           "the program", "the program's folder", "the folder above the program's",
+                           "the folder above both"};
+    for (int writable = 0; writable < 8; ++writable) {
         SCOPED_TRACE(cases[writable]);
-        KavoService service("kavo_security_writable", "security_writable");
-        std::string programDir = service.dir + "\\tools";
+        KavoService service("kavo_security_writable", "security_writable", "kavo");
+        std::string top = service.dir.substr(0, service.dir.find_last_of('\\'));
+        std::string toolsDir = top + "\\tools";
+        std::string programDir = toolsDir + "\\bin";
         std::string program = programDir + "\\hosted_child.exe";
+        ASSERT_TRUE(CreateDirectoryA(toolsDir.c_str(), NULL));
         ASSERT_TRUE(CreateDirectoryA(programDir.c_str(), NULL));
         ASSERT_TRUE(CopyFileTo(HostedChildPath(), program));
         // Were it started, the program would end by itself.
         std::string options = service.log + " -exit-after=300";
         ASSERT_TRUE(RegisterKavo(service, KavoIni(program, options, service.guard.name, "0")));
-        const std::string paths[] = {service.dir, service.IniPath(), program, programDir};
-        ASSERT_TRUE(AllowOthersToWrite(paths[writable]));
+        const std::string paths[] = {"", service.ExePath(), service.dir, service.IniPath(), program,
+                                     programDir, toolsDir, top};
+        const std::string named[] = {"", service.ExePath(), service.dir + "\\", service.IniPath(), program,
+                                     programDir + "\\", toolsDir + "\\", top + "\\"};
+        if (writable) {
+            ASSERT_TRUE(AllowOthersToWrite(paths[writable]));
+        }
 
+        size_t mark = EventLogMark();
         SERVICE_STATUS_PROCESS reported = {};
         ASSERT_TRUE(StartUntilStopped(service.guard.name, &reported));
         EXPECT_EQ((DWORD)SERVICE_STOPPED, reported.dwCurrentState);
-        EXPECT_EQ((DWORD)ERROR_INVALID_ACL, reported.dwWin32ExitCode);
+        EXPECT_EQ(writable ? (DWORD)ERROR_INVALID_ACL : 0u, reported.dwWin32ExitCode);
         EXPECT_EQ(0u, reported.dwServiceSpecificExitCode);
-        EXPECT_FALSE(FileExists(service.log));
+        EXPECT_EQ(!writable, FileExists(service.log));
+        if (writable) {
+            std::vector<EventEntry> entries = EventEntriesSince(mark, service.guard.name);
+            EXPECT_EQ("112 error", BriefOf(entries));
+            if (entries.size() == 1) {
+                EXPECT_EQ((std::vector<std::string>{named[writable], "Everyone"}), entries[0].strings);
+            }
+        }
     }
 }
 
@@ -172,25 +195,39 @@ std::string MutexName(const std::string& serviceName)
     return "$$kavo$$" + serviceName + "$$";
 }
 
-// Whether the object's security descriptor holds a DACL that is present but
-// null, which grants every account every access.
-bool HasNullDacl(HANDLE object, std::string* detail)
+// The object's owner and DACL as SDDL, as an administrator's tools show them.
+std::string OwnerAndDacl(HANDLE object)
 {
     char buffer[1024];
     DWORD needed = 0;
-    if (!GetKernelObjectSecurity(object, DACL_SECURITY_INFORMATION, (PSECURITY_DESCRIPTOR)buffer, sizeof buffer,
-                                 &needed)) {
-        *detail = "cannot read the security: error " + std::to_string(GetLastError());
-        return false;
+    char* text = NULL;
+    const SECURITY_INFORMATION wanted = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    if (!GetKernelObjectSecurity(object, wanted, (PSECURITY_DESCRIPTOR)buffer, sizeof buffer, &needed) ||
+        !ConvertSecurityDescriptorToStringSecurityDescriptorA((PSECURITY_DESCRIPTOR)buffer, SDDL_REVISION_1, wanted,
+                                                              &text, NULL))
+        return "cannot be read: error " + std::to_string(GetLastError());
+    std::string sddl = text;
+    LocalFree(text);
+    return sddl;
+}
+
+// The id of the account this process runs as, "S-1-5-...".
+std::string OwnAccountId()
+{
+    HANDLE token = NULL;
+    char buffer[256];
+    DWORD needed = 0;
+    char* text = NULL;
+    std::string id;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+        GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &needed) &&
+        ConvertSidToStringSidA(((TOKEN_USER*)buffer)->User.Sid, &text)) {
+        id = text;
+        LocalFree(text);
     }
-    BOOL present = FALSE, defaulted = FALSE;
-    PACL dacl = NULL;
-    if (!GetSecurityDescriptorDacl((PSECURITY_DESCRIPTOR)buffer, &present, &dacl, &defaulted)) {
-        *detail = "no DACL to read";
-        return false;
-    }
-    *detail = std::string(present ? "DACL present" : "no DACL") + (dacl ? ", with entries" : ", null");
-    return present && !dacl;
+    if (token)
+        CloseHandle(token);
+    return id;
 }
 
 struct ServiceWindows {
@@ -234,11 +271,12 @@ DWORD WINAPI RequestStop(void* name)
     return 0;
 }
 
-// The mutex that guards the service exists while the service runs, with a
-// null DACL (so a process of any account finds it and can open it), and is
-// gone when the service has stopped. The service process makes no window,
-// neither while it runs nor while its stop sends the close messages.
-TEST(SecurityService, MutexOpenToAllAndNoServiceWindow)
+// The mutex that guards the service exists while the service runs, owned by
+// the service's account (under Wine the one account every process runs as) and
+// open to it, SYSTEM and Administrators alone, so that no other user can hold
+// it; it is gone when the service has stopped. The service process makes no
+// window, neither while it runs nor while its stop sends the close messages.
+TEST(SecurityService, MutexForAdministratorsOnlyAndNoServiceWindow)
 {
     KavoService service("kavo_security_mutex", "security_mutex");
     ASSERT_TRUE(RegisterHosting(service, "-ask", 0));
@@ -250,8 +288,9 @@ TEST(SecurityService, MutexOpenToAllAndNoServiceWindow)
 
     HANDLE mutex = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, MutexName(service.guard.name).c_str());
     ASSERT_TRUE(mutex != NULL) << "error " << GetLastError();
-    std::string detail;
-    EXPECT_TRUE(HasNullDacl(mutex, &detail)) << detail;
+    std::string account = OwnAccountId();
+    EXPECT_EQ("O:" + account + "D:(A;;0x1f0001;;;SY)(A;;0x1f0001;;;BA)(A;;0x1f0001;;;" + account + ")",
+              OwnerAndDacl(mutex));
     CloseHandle(mutex);
 
     ExpectNoServiceWindow(servicePid, childPid);
@@ -289,11 +328,11 @@ bool TryStartService(const std::string& name, DWORD* error)
     return started != FALSE;
 }
 
-// The mutex's existence is the signal that the service is served already, and
-// any account can open it: a process that keeps it open after the service
-// stopped keeps the service from starting again (kavo ends at once, without
-// reaching the service control manager, and starts nothing). Closed, the
-// service starts again. The security notes tell administrators so.
+// The mutex's existence is the signal that the service is served already: an
+// administrator's process (under Wine every process) that keeps it open after
+// the service stopped keeps the service from starting again (kavo ends at
+// once, without reaching the service control manager, and starts nothing).
+// Closed, the service starts again. The security notes tell administrators so.
 TEST(SecurityService, AMutexKeptOpenKeepsTheServiceFromStarting)
 {
     KavoService service("kavo_security_held", "security_held");

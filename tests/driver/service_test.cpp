@@ -1,8 +1,8 @@
 // kavo.exe as the service control manager runs it: the hosted program's command
 // line and folder, the close messages a stop sends, and what the service reports.
 #include <gtest/gtest.h>
-#include <aclapi.h>
-#include <tlhelp32.h>
+#include <windows.h>
+#include <sddl.h>
 
 #include <algorithm>
 
@@ -89,24 +89,50 @@ TEST(HostService, LongestFieldsReachTheChildWhole)
 }
 
 // A stop sends one message to every unowned top-level window of the child,
-// hidden ones too, and none to an owned window.
+// hidden ones too, and none to an owned window: also to windows the child makes
+// only after the stop request, each once. STOPPED comes only once the child
+// has ended, also when it takes a while after its windows closed.
 TEST(HostService, StopClosesEveryUnownedWindow)
 {
     const struct {
         int exitMethod;
         const char* message;
-    } cases[] = {{1, "SC_CLOSE"}, {0, "WM_CLOSE"}, {-1, "WM_CLOSE"}, {7, "WM_CLOSE"}};
+        const char* options;
+        bool late;   // the windows are made only after the stop request
+    } cases[] = {
+        {1, "SC_CLOSE", "", false},
+        {0, "WM_CLOSE", "", false},
+        {-1, "WM_CLOSE", "", false},
+        {7, "WM_CLOSE", "", false},
+        {0, "WM_CLOSE", " -linger=1500", false},
+        {1, "SC_CLOSE", "", true},
+    };
     for (const auto& c : cases) {
-        SCOPED_TRACE("exit method " + std::to_string(c.exitMethod));
+        SCOPED_TRACE("exit method " + std::to_string(c.exitMethod) + c.options + (c.late ? " late windows" : ""));
         KavoService service("kavo_close", "service_close");
-        ASSERT_TRUE(RegisterHosting(service, "-windows=2 -hidden -owned", c.exitMethod));
+        std::string go = service.dir + "\\go";
+        std::string options = std::string("-windows=2 -hidden -owned") + c.options;
+        ASSERT_TRUE(RegisterHosting(service, options + (c.late ? " -window-when=" + go : ""), c.exitMethod));
         ASSERT_TRUE(StartServiceNow(service.guard.name));
-        WaitForLogLine(service.log, "ready");
+        HANDLE child = OpenProcess(SYNCHRONIZE, FALSE, ChildIdOf(service));
+        ASSERT_TRUE(child != NULL);
+        if (c.late) {
+            WaitForServiceState(service.guard.name, SERVICE_RUNNING);
+        } else {
+            WaitForLogLine(service.log, "ready");
+        }
         StateReportWatch watch(service.guard.name);
         ASSERT_TRUE(StopServiceNow(service.guard.name));
+        if (c.late) {
+            EXPECT_TRUE(LogLinesStartingWith(service.log, "ready").empty());
+            ASSERT_TRUE(WriteFileBytes(go, ""));
+        }
         SERVICE_STATUS_PROCESS reported = {};
         ASSERT_TRUE(watch.WaitAt(HERE, &reported));
+        EXPECT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(child, 0)) << "STOPPED while the child runs";
+        CloseHandle(child);
         EXPECT_EQ(0u, reported.dwWin32ExitCode);
+        EXPECT_EQ(0u, reported.dwServiceSpecificExitCode);
         EXPECT_EQ("exit 0", WaitForLogLine(service.log, "exit "));
 
         std::string m = c.message;
@@ -124,10 +150,11 @@ TEST(HostService, StopClosesEveryUnownedWindow)
 
 // A child that does not close on the stop (it has no window, or ignores the
 // message) is ended when the stop's bound runs out. Until then the service
-// reports STOP_PENDING with rising check points, each report's wait hint
-// covering the time to the next; STOPPED comes only once the child has ended,
-// with Win32 exit code 0 (a requested stop is no failure) and
-// ERROR_SERVICE_REQUEST_TIMEOUT as the service's own code, which says force was needed.
+// reports STOP_PENDING with rising check points, the first with a wait hint of
+// the bound and a margin of 3 s, each covering the time to the next; STOPPED
+// comes only once the child has ended, with Win32 exit code 0 (a requested
+// stop is no failure) and ERROR_SERVICE_REQUEST_TIMEOUT as the service's own
+// code, which says force was needed.
 TEST(HostService, ChildThatDoesNotCloseIsEndedAtTheBound)
 {
     const struct {
@@ -151,7 +178,12 @@ TEST(HostService, ChildThatDoesNotCloseIsEndedAtTheBound)
         HANDLE child = OpenProcess(SYNCHRONIZE, FALSE, childId);
         ASSERT_TRUE(child != NULL);
         StateReportWatch watch(service.guard.name);
+        StateReportWatch stopping(service.guard.name, SERVICE_STOP_PENDING);
         ASSERT_TRUE(StopServiceNow(service.guard.name));
+        SERVICE_STATUS_PROCESS first = {};
+        ASSERT_TRUE(stopping.WaitAt(HERE, &first));
+        EXPECT_EQ(1u, first.dwCheckPoint);
+        EXPECT_EQ(3000u + 3000u, first.dwWaitHint);
 
         // What sc query shows meanwhile: STOP_PENDING, until the child has ended.
         std::vector<SERVICE_STATUS> pending;
@@ -211,8 +243,8 @@ TEST(HostService, ChildThatEndsEndsTheService)
     }
 }
 
-// Nothing to host: the service stops right after it started, with the
-// launch's error, not as a success.
+// Nothing to host: the service goes from START_PENDING to STOPPED, never
+// RUNNING, with the launch's error, not as a success.
 TEST(HostService, FailedLaunchIsReported)
 {
     const struct {
@@ -224,8 +256,10 @@ TEST(HostService, FailedLaunchIsReported)
         KavoService service("kavo_nolaunch", "service_nolaunch");
         std::string ini = c.withIni ? KavoIni(service.dir + "\\missing.exe", "", service.guard.name, 0) : "";
         ASSERT_TRUE(RegisterKavo(service, ini));
+        StateReportWatch running(service.guard.name, SERVICE_RUNNING);
         SERVICE_STATUS_PROCESS reported = {};
         ASSERT_TRUE(StartUntilStopped(service.guard.name, &reported));
+        EXPECT_FALSE(running.Seen());
         EXPECT_EQ((DWORD)SERVICE_STOPPED, reported.dwCurrentState);
         EXPECT_NE(0u, reported.dwWin32ExitCode);
         EXPECT_NE((DWORD)ERROR_PROCESS_ABORTED, reported.dwWin32ExitCode);
@@ -236,25 +270,33 @@ TEST(HostService, FailedLaunchIsReported)
     }
 }
 
-// While the service runs, its instance guard is the mutex "$$kavo$$<name>$$",
-// open to every account (no DACL). A second kavo.exe in service mode for the
-// same name ends at once with 0, and the service goes on.
+// kavo.exe ended by force (a crash, taskkill /f) takes the program with it:
+// nothing would watch it, and a restart would start a second copy beside it.
+TEST(HostService, ProgramEndsWithKavo)
+{
+    KavoService service("kavo_killed", "service_killed");
+    ASSERT_TRUE(RegisterHosting(service, "", 0));
+    ASSERT_TRUE(StartServiceNow(service.guard.name));
+    WaitForLogLine(service.log, "ready");
+    HANDLE child = OpenProcess(SYNCHRONIZE, FALSE, ChildIdOf(service));
+    ASSERT_TRUE(child != NULL);
+    DWORD kavo = ServiceProcessId(service.guard.name);
+    ASSERT_NE(0u, kavo);
+    EndProcessById(kavo);
+    EXPECT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(child, kExitDeadline));
+    CloseHandle(child);
+    EXPECT_TRUE(LogLinesStartingWith(service.log, "close ").empty());
+}
+
+// While the service runs, its instance guard is the mutex "$$kavo$$<name>$$".
+// A second kavo.exe in service mode for the same name ends at once with 0,
+// and the service goes on.
 TEST(HostService, SecondInstanceEndsAtOnce)
 {
     KavoService service("kavo_second", "service_second");
     ASSERT_TRUE(RegisterHosting(service, "", 0));
     ASSERT_TRUE(StartServiceNow(service.guard.name));
     WaitForLogLine(service.log, "ready");
-
-    HANDLE guard = OpenMutexA(SYNCHRONIZE | READ_CONTROL, FALSE, "$$kavo$$kavo_second$$");
-    ASSERT_TRUE(guard != NULL) << GetLastError();
-    PACL dacl = (PACL)1;
-    PSECURITY_DESCRIPTOR descriptor = NULL;
-    EXPECT_EQ((DWORD)ERROR_SUCCESS, GetSecurityInfo(guard, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, NULL, NULL,
-                                                    &dacl, NULL, &descriptor));
-    EXPECT_TRUE(dacl == NULL);
-    LocalFree(descriptor);
-    CloseHandle(guard);
 
     Program second;
     ASSERT_TRUE(StartProgram(second, QuotedPath(service.dir + "\\kavo.exe"), BuildDir()));
@@ -273,36 +315,51 @@ TEST(HostService, SecondInstanceEndsAtOnce)
     EXPECT_EQ("exit 0", WaitForLogLine(service.log, "exit "));
 }
 
-// A service name too long for the instance guard's name: the service runs
-// without the guard.
-TEST(HostService, NameTooLongForTheGuardStillRuns)
+// Where the instance guard cannot be had the service runs without it: a name
+// too long for the guard's, or a name someone took first. Another account's
+// mutex (open to all, or to no one) or another kind of object of that name is
+// no kavo's: only SYSTEM, administrators and the service's own account can own
+// a kavo's mutex. (Under Wine every process runs as one account, which may
+// give a mutex any owner: "another user" is an id of no account there.)
+TEST(HostService, WithoutTheGuardTheServiceStillRuns)
 {
-    KavoService service(std::string(250, 'k'), "service_longname");
-    ASSERT_TRUE(RegisterHosting(service, "", 1));
-    ASSERT_TRUE(StartServiceNow(service.guard.name));
-    WaitForLogLine(service.log, "ready");
-    WaitForServiceState(service.guard.name, SERVICE_RUNNING);
-    ASSERT_TRUE(StopServiceNow(service.guard.name));
-    WaitForServiceState(service.guard.name, SERVICE_STOPPED);
-    EXPECT_EQ("close SC_CLOSE main1 unowned visible", WaitForLogLine(service.log, "close "));
-}
-
-// File names (lower case) of the modules a process has loaded.
-std::vector<std::string> ModulesOfProcess(DWORD processId)
-{
-    std::vector<std::string> names;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return names;
-    MODULEENTRY32 module;
-    module.dwSize = sizeof module;
-    for (BOOL more = Module32First(snapshot, &module); more; more = Module32Next(snapshot, &module)) {
-        std::string name = module.szModule;
-        std::transform(name.begin(), name.end(), name.begin(), ::tolower);
-        names.push_back(name);
+    const struct {
+        const char* what;
+        std::string name;
+        const char* taken;   // the name made first: a mutex with this security (SDDL), or "event"
+    } cases[] = {
+        {"a name too long for the guard", std::string(250, 'k'), NULL},
+        {"another user's mutex, open to all", "kavo_squatted", "O:S-1-5-21-0-0-0-1001D:(A;;GA;;;WD)"},
+        {"another user's mutex, open to no one", "kavo_squatted", "O:S-1-5-21-0-0-0-1001D:"},
+        {"an event", "kavo_squatted", "event"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        KavoService service(c.name, "service_guard");
+        ASSERT_TRUE(RegisterHosting(service, "", 1));
+        std::string name = "$$kavo$$" + c.name + "$$";
+        PSECURITY_DESCRIPTOR descriptor = NULL;
+        SECURITY_ATTRIBUTES attributes = {sizeof attributes, NULL, FALSE};
+        HANDLE taken = NULL;
+        if (c.taken && std::string(c.taken) == "event") {
+            taken = CreateEventA(NULL, TRUE, FALSE, name.c_str());
+        } else if (c.taken) {
+            ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(c.taken, SDDL_REVISION_1, &descriptor,
+                                                                             NULL));
+            attributes.lpSecurityDescriptor = descriptor;
+            taken = CreateMutexA(&attributes, FALSE, name.c_str());
+            LocalFree(descriptor);
+        }
+        EXPECT_EQ(c.taken != NULL, taken != NULL) << GetLastError();
+        ASSERT_TRUE(StartServiceNow(service.guard.name));
+        WaitForLogLine(service.log, "ready");
+        WaitForServiceState(service.guard.name, SERVICE_RUNNING);
+        ASSERT_TRUE(StopServiceNow(service.guard.name));
+        WaitForServiceState(service.guard.name, SERVICE_STOPPED);
+        EXPECT_EQ("close SC_CLOSE main1 unowned visible", WaitForLogLine(service.log, "close "));
+        if (taken)
+            CloseHandle(taken);
     }
-    CloseHandle(snapshot);
-    return names;
 }
 
 // The running service process has loaded none of the DLLs that only the
@@ -313,7 +370,9 @@ TEST(HostService, ServiceProcessLoadsNoDialogLibraries)
     ASSERT_TRUE(RegisterHosting(service, "", 0));
     ASSERT_TRUE(StartServiceNow(service.guard.name));
     WaitForLogLine(service.log, "ready");
-    std::vector<std::string> modules = ModulesOfProcess(ServiceProcessId(service.guard.name));
+    std::vector<std::string> modules;
+    for (const std::string& path : ModulesOfProcess(ServiceProcessId(service.guard.name)))
+        modules.push_back(path.substr(path.rfind('\\') + 1));
     auto loaded = [&](const char* name) { return std::find(modules.begin(), modules.end(), name) != modules.end(); };
     ASSERT_TRUE(loaded("kavo.exe") && loaded("advapi32.dll")) << "the service process's modules were not read";
     for (const char* dll : {"shell32.dll", "comdlg32.dll", "comctl32.dll", "shlwapi.dll", "shcore.dll", "uxtheme.dll",

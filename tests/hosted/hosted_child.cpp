@@ -5,10 +5,11 @@
 //   start <process id>
 //   command-line <the command line as received>
 //   current-directory <the current directory>
-//   ready                                  windows made, entering the message loop
+//   ready                                  windows made (in the message loop with -window-when)
 //   close <WM_CLOSE|SC_CLOSE> <window> <owned|unowned> <visible|hidden>
 //   question / answer <yes|no|cancel>     the unsaved-changes question on close
 //   grandchild <process id>
+//   linger                                 windows closed, ending -linger ms later
 //   exit <exit code>
 //
 // Windows are named main1, main2..., hidden and owned.
@@ -29,6 +30,9 @@
 //   -stay               with -grandchild: goes on with its windows instead of ending
 //   -busy=MS            computes MS ms before its message loop; 0: forever
 //   -sleep=MS           sleeps MS ms before its message loop (not idle, no CPU)
+//   -window-when=PATH   makes its windows only once the file PATH exists (looked
+//                       for every 50 ms from its message loop)
+//   -linger=MS          once its windows are closed, takes MS ms more to end
 #include <windows.h>
 #include <stdarg.h>
 #include <stdio.h>
@@ -53,12 +57,15 @@ struct Options {
     bool stay = false;
     int busyMs = -1;
     int sleepMs = -1;
+    const char* windowWhen = NULL;
+    int lingerMs = 0;
 };
 
 Options options;
 HANDLE logFile = INVALID_HANDLE_VALUE;
 int unownedAlive = 0;
 UINT_PTR exitTimer = 0;
+UINT_PTR windowTimer = 0;
 
 void Log(const char* format, ...)
 {
@@ -123,6 +130,10 @@ void ParseArguments(int argc, char** argv)
             options.busyMs = atoi(v);
         else if ((v = Value(a, "-sleep")))
             options.sleepMs = atoi(v);
+        else if ((v = Value(a, "-window-when")))
+            options.windowWhen = v;
+        else if ((v = Value(a, "-linger")))
+            options.lingerMs = atoi(v);
     }
 }
 
@@ -183,6 +194,22 @@ HWND MakeWindow(const char* name, HWND owner, bool visible)
     return window;
 }
 
+void MakeWindows()
+{
+    HWND first = NULL;
+    for (int i = 1; i <= options.windows; ++i) {
+        char name[16];
+        snprintf(name, sizeof name, "main%d", i);
+        HWND window = MakeWindow(name, NULL, true);
+        if (!first)
+            first = window;
+    }
+    if (options.hidden)
+        MakeWindow("hidden", NULL, false);
+    if (options.owned && first)
+        MakeWindow("owned", first, true);
+}
+
 void StartGrandchild()
 {
     char path[MAX_PATH];
@@ -232,20 +259,10 @@ int main(int argc, char** argv)
     RegisterClassA(&windowClass);
 
     // The exit timer belongs to the thread, so it works without windows too.
-    if (!options.noWindow) {
-        HWND first = NULL;
-        for (int i = 1; i <= options.windows; ++i) {
-            char name[16];
-            snprintf(name, sizeof name, "main%d", i);
-            HWND window = MakeWindow(name, NULL, true);
-            if (!first)
-                first = window;
-        }
-        if (options.hidden)
-            MakeWindow("hidden", NULL, false);
-        if (options.owned && first)
-            MakeWindow("owned", first, true);
-    }
+    if (options.windowWhen)
+        windowTimer = SetTimer(NULL, 0, 50, NULL);
+    else if (!options.noWindow)
+        MakeWindows();
     if (options.exitAfterMs >= 0)
         exitTimer = SetTimer(NULL, 0, options.exitAfterMs, NULL);
 
@@ -256,15 +273,26 @@ int main(int argc, char** argv)
     }
     if (options.sleepMs >= 0)
         Sleep(options.sleepMs);
-    Log("ready");
+    if (!options.windowWhen)
+        Log("ready");
 
     MSG message;
     while (GetMessageA(&message, NULL, 0, 0) > 0) {
-        // The thread timer's message has no window.
+        // The thread timers' messages have no window.
         if (!message.hwnd && message.message == WM_TIMER && message.wParam == exitTimer)
             Exit(options.exitCode);
+        if (options.windowWhen && !message.hwnd && message.message == WM_TIMER && message.wParam == windowTimer &&
+            GetFileAttributesA(options.windowWhen) != INVALID_FILE_ATTRIBUTES) {
+            KillTimer(NULL, windowTimer);
+            MakeWindows();
+            Log("ready");
+        }
         TranslateMessage(&message);
         DispatchMessageA(&message);
+    }
+    if (options.lingerMs > 0) {
+        Log("linger");
+        Sleep(options.lingerMs);
     }
     Exit(options.exitCode);
     return 0;

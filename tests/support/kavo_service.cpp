@@ -8,9 +8,13 @@ std::string QuotedPath(const std::string& path)
     return path.find(' ') == std::string::npos ? path : "\"" + path + "\"";
 }
 
-KavoService::KavoService(const std::string& name, const std::string& folder) : guard(name)
+KavoService::KavoService(const std::string& name, const std::string& folder, const std::string& sub) : guard(name)
 {
     dir = MakeWorkDir(folder);
+    if (!sub.empty()) {
+        dir += "\\" + sub;
+        EXPECT_TRUE(CreateDirectoryA(dir.c_str(), NULL)) << dir;
+    }
     log = dir + "\\child.log";
     EXPECT_FALSE(FileExists(log)) << "a hosted program left from an earlier run still holds " << log;
     EXPECT_TRUE(CopyFileTo(KavoExePath(), ExePath())) << dir;

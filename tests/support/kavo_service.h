@@ -12,7 +12,8 @@ struct KavoService {
     ServiceGuard guard;
     std::string dir;   // holds kavo.exe and kavo.ini
     std::string log;   // where the hosted test program is told to log
-    KavoService(const std::string& name, const std::string& folder);
+    // kavo.exe in a work folder of its own, or in a sub-folder of it when sub is given.
+    KavoService(const std::string& name, const std::string& folder, const std::string& sub = "");
     // Writes ini as kavo.ini (none when empty) and registers kavo.exe; fails the test if refused.
     bool RegisterAt(Where where, const std::string& ini);
     // Registers it hosting the hosted test program, which logs to log and gets

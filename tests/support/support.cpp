@@ -245,6 +245,23 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM parameter)
 }
 }  // namespace
 
+std::vector<std::string> ModulesOfProcess(DWORD processId)
+{
+    std::vector<std::string> paths;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return paths;
+    MODULEENTRY32 module;
+    module.dwSize = sizeof module;
+    for (BOOL more = Module32First(snapshot, &module); more; more = Module32Next(snapshot, &module)) {
+        std::string path = module.szExePath;
+        std::transform(path.begin(), path.end(), path.begin(), ::tolower);
+        paths.push_back(path);
+    }
+    CloseHandle(snapshot);
+    return paths;
+}
+
 std::vector<HWND> WindowsOfProcess(DWORD processId, const char* className)
 {
     WindowSearch search = {processId, className, {}};
@@ -401,9 +418,18 @@ static bool ServiceIsGone(const std::string& name)
     return gone;
 }
 
+static const char kEventLogs[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\";
+
+static void DeleteEventSources(const std::string& name)
+{
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (kEventLogs + std::string("Application\\") + name).c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (kEventLogs + std::string("Application\\") + name + " (kavo)").c_str());
+}
+
 ServiceGuard::ServiceGuard(const std::string& serviceName) : name(serviceName)
 {
     DeleteServiceNow(name);
+    DeleteEventSources(name);
     if (!PollUntil([&] { return ServiceIsGone(name); }, kServiceStopDeadline))
         ADD_FAILURE() << "service " << name << " is still there after its deletion";
 }
@@ -412,6 +438,7 @@ ServiceGuard::~ServiceGuard()
 {
     ForgetServiceOf(name);
     DeleteServiceNow(name);
+    DeleteEventSources(name);
 }
 
 bool WaitForServiceStateAt(Where where, const std::string& name, DWORD state, SERVICE_STATUS* last,
@@ -606,6 +633,13 @@ bool StateReportWatch::WaitAt(Where where, SERVICE_STATUS_PROCESS* reported, DWO
     return true;
 }
 
+bool StateReportWatch::Seen()
+{
+    // A notification that came meanwhile is delivered now.
+    SleepEx(0, TRUE);
+    return pending && pending->fired;
+}
+
 namespace {
 // A service tied to its hosted program's log, and the watch that keeps its
 // first STOPPED report.
@@ -756,6 +790,141 @@ std::string WaitForLogLineAt(Where where, const std::string& path, const std::st
                                                << " after " << deadlineMs << " ms; it holds "
                                                << Escaped(ReadFileBytes(path)) << ServiceOfLog(path);
     return line;
+}
+
+// The service processes' debug output, where the bench sends it.
+static std::string ServicesDebugLog()
+{
+    return BuildDir() + "\\wine\\services.log";
+}
+
+size_t EventLogMark()
+{
+    return ReadFileBytes(ServicesDebugLog()).size();
+}
+
+// A string as Wine's debug output writes it, L"..." with C escapes and \xxxx
+// (hexadecimal) for any other character, in the ANSI code page.
+static std::string WineDebugString(const std::string& text, size_t start)
+{
+    std::wstring wide;
+    size_t i = start + 2;
+    for (; i < text.size() && text[i] != '"'; ++i) {
+        wchar_t c = (unsigned char)text[i];
+        if (c == '\\' && isxdigit((unsigned char)text[i + 1])) {
+            c = (wchar_t)strtoul(text.substr(i + 1, 4).c_str(), NULL, 16);
+            i += 4;
+        } else if (c == '\\') {
+            c = text[++i] == 'n' ? '\n' : text[i] == 'r' ? '\r' : text[i] == 't' ? '\t' : text[i];
+        }
+        wide += c;
+    }
+    std::string ansi(wide.size() * 2, '\0');
+    ansi.resize(
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)wide.size(), &ansi[0], (int)ansi.size(), NULL, NULL));
+    return text.compare(i, 4, "\"...") == 0 ? ansi + "..." : ansi;
+}
+
+// A thread that reports an entry writes, one line each, its source
+//   TTTT:fixme:advapi:RegisterEventSourceW (L"",L"source"): stub
+// then its type, id and count of strings
+//   TTTT:fixme:advapi:ReportEventW (handle,type,category,id,sid,count,...): stub
+// and the strings: TTTT:err|warn|trace:eventlog:ReportEventW L"...".
+std::vector<EventEntry> EventEntriesSince(size_t mark, const std::string& source)
+{
+    struct Thread {
+        std::string source;
+        EventEntry entry;
+        unsigned count = 0;
+    };
+    std::map<std::string, Thread> threads;
+    std::vector<EventEntry> entries;
+    std::string log = ReadFileBytes(ServicesDebugLog());
+    for (size_t start = mark, end; (end = log.find('\n', start)) != std::string::npos; start = end + 1) {
+        std::string line = log.substr(start, end - start);
+        size_t colon = line.find(':');
+        Thread& thread = threads[line.substr(0, colon)];
+        std::string what = colon == std::string::npos ? "" : line.substr(colon + 1);
+        unsigned type = 0;
+        if (what.compare(0, 35, "fixme:advapi:RegisterEventSourceW (") == 0 && what.find(",L\"") != std::string::npos) {
+            thread.source = WineDebugString(what, what.find(",L\"") + 1);
+        } else if (sscanf(what.c_str(), "fixme:advapi:ReportEventW (%*[^,],%x,%*[^,],%lx,%*[^,],%x", &type,
+                          &thread.entry.id, &thread.count) == 3) {
+            thread.entry.type = (WORD)type;
+            thread.entry.strings.clear();
+        } else if (thread.count > 0 && what.find(":eventlog:ReportEventW L\"") != std::string::npos) {
+            thread.entry.strings.push_back(WineDebugString(what, what.find("L\"")));
+            thread.count--;
+        } else {
+            continue;
+        }
+        if (thread.count == 0 && thread.entry.id != 0 && thread.source == source) {
+            entries.push_back(thread.entry);
+            thread.entry.id = 0;
+        }
+    }
+    return entries;
+}
+
+std::string BriefOf(const std::vector<EventEntry>& entries)
+{
+    std::string brief;
+    for (const EventEntry& entry : entries)
+        brief += (brief.empty() ? "" : ", ") + std::to_string(entry.id) +
+                 (entry.type == EVENTLOG_ERROR_TYPE     ? " error"
+                  : entry.type == EVENTLOG_WARNING_TYPE ? " warning"
+                                                        : " information");
+    return brief;
+}
+
+std::string DescribeEventSource(const std::string& source, const std::string& log)
+{
+    std::string description;
+    for (const char* name : {"EventMessageFile", "TypesSupported", "kavo"}) {
+        char data[MAX_PATH * 2] = {};
+        DWORD type = 0, size = sizeof data - 1;
+        if (RegGetValueA(HKEY_LOCAL_MACHINE, (kEventLogs + log + "\\" + source).c_str(), name,
+                         RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size))
+            continue;
+        description += (description.empty() ? "" : "; ") + std::string(name) + "=" +
+                       (type == REG_DWORD ? std::to_string(*(DWORD*)data) : std::string(data));
+    }
+    return description.empty() ? "missing" : description;
+}
+
+void ExpectRestartOnFailureAt(Where where, const std::string& name, bool flag, size_t mark)
+{
+    SCOPED_TRACE(testing::Message() << where.file << ":" << where.line);
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceA(manager, name.c_str(), SERVICE_QUERY_CONFIG) : NULL;
+    EXPECT_TRUE(service != NULL);
+    BYTE buffer[1024];
+    DWORD needed = 0;
+    if (service && QueryServiceConfig2A(service, SERVICE_CONFIG_FAILURE_ACTIONS, buffer, sizeof buffer, &needed)) {
+        const SERVICE_FAILURE_ACTIONSA* actions = (const SERVICE_FAILURE_ACTIONSA*)buffer;
+        const DWORD delays[] = {5000, 10000, 60000};
+        EXPECT_EQ(86400u, actions->dwResetPeriod);
+        EXPECT_EQ(3u, actions->cActions);
+        for (DWORD i = 0; i < actions->cActions && i < 3; ++i) {
+            EXPECT_EQ(SC_ACTION_RESTART, actions->lpsaActions[i].Type);
+            EXPECT_EQ(delays[i], actions->lpsaActions[i].Delay);
+        }
+    } else if (service) {
+        printf("Wine's service manager keeps no failure actions (error %lu): only the reset period is checked\n",
+               GetLastError());
+        const char given[] = "SERVICE_CONFIG_FAILURE_ACTIONS not implemented: period 86400 msg (null) cmd (null)";
+        EXPECT_NE(std::string::npos, ReadFileBytes(ServicesDebugLog()).find(given, mark));
+    }
+    if (service && flag) {
+        if (QueryServiceConfig2A(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, buffer, sizeof buffer, &needed))
+            EXPECT_TRUE(((const SERVICE_FAILURE_ACTIONS_FLAG*)buffer)->fFailureActionsOnNonCrashFailures);
+        else
+            printf("Wine's service manager keeps no failure flag (error %lu): not checked\n", GetLastError());
+    }
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
 }
 
 void EndProcessById(DWORD processId)

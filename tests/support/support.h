@@ -81,6 +81,9 @@ DWORD WaitForExitAt(Where where, Program& program, DWORD deadlineMs = kExitDeadl
 // Visible or hidden top-level windows of a process with the given class (NULL: any).
 std::vector<HWND> WindowsOfProcess(DWORD processId, const char* className);
 
+// Full paths, in lower case, of the modules a process has loaded.
+std::vector<std::string> ModulesOfProcess(DWORD processId);
+
 // Waits for a top-level window of the process with that class and, when
 // caption is not NULL, that caption (bytes as GetWindowTextA gives them).
 HWND WaitForWindowAt(Where where, DWORD processId, const char* className, const char* caption,
@@ -113,7 +116,8 @@ std::string WindowText(HWND window);
 std::string Escaped(const std::string& bytes);
 
 // Services. A service name is deleted before the test uses it and again when
-// the guard goes (stopping it first if it runs).
+// the guard goes (stopping it first if it runs), with the event sources of that
+// name, kavo's and its stand-in (see host/event_log.h).
 struct ServiceGuard {
     std::string name;
     explicit ServiceGuard(const std::string& serviceName);
@@ -129,6 +133,14 @@ bool QueryServiceState(const std::string& name, SERVICE_STATUS* status);
 bool WaitForServiceStateAt(Where where, const std::string& name, DWORD state, SERVICE_STATUS* last = NULL,
                            DWORD deadlineMs = kExitDeadline);
 #define WaitForServiceState(...) WaitForServiceStateAt(HERE, __VA_ARGS__)
+
+// The recovery settings that install.cmd and the dialog make: restarts after 5,
+// 10 and 60 s, the count of failures reset after a day, and, when flag, the
+// failure flag. Wine's service manager keeps none of them (QueryServiceConfig2A
+// answers 124) and only says, in its debug output since the mark (see
+// EventLogMark), that it was given the day: that is checked instead.
+void ExpectRestartOnFailureAt(Where where, const std::string& name, bool flag, size_t mark);
+#define ExpectRestartOnFailure(...) ExpectRestartOnFailureAt(HERE, __VA_ARGS__)
 
 // Registration as the service control manager holds it.
 struct ServiceRegistration {
@@ -162,6 +174,8 @@ struct StateReportWatch {
     StateReportWatch& operator=(const StateReportWatch&) = delete;
     // The reported record; fails the test when none comes within the deadline.
     bool WaitAt(Where where, SERVICE_STATUS_PROCESS* reported, DWORD deadlineMs = kExitDeadline);
+    // Whether the state has been reported since the watch was made, without waiting.
+    bool Seen();
 
     std::string name;
     DWORD state;
@@ -195,6 +209,26 @@ std::vector<std::string> LogLinesStartingWith(const std::string& path, const std
 std::string WaitForLogLineAt(Where where, const std::string& path, const std::string& prefix,
                              DWORD deadlineMs = kWindowDeadline);
 #define WaitForLogLine(...) WaitForLogLineAt(HERE, __VA_ARGS__)
+
+// kavo's entries in the event log, read back from the service processes'
+// debug output, where Wine writes each (see tests/wine/winerun.sh.in). Wine
+// cuts a string longer than about 290 characters (58 outside ASCII) and ends
+// it with "...".
+struct EventEntry {
+    WORD type = 0;   // EVENTLOG_ERROR_TYPE, _WARNING_TYPE, _INFORMATION_TYPE
+    DWORD id = 0;
+    std::vector<std::string> strings;   // in the ANSI code page
+};
+// Where the entries (and whatever else Wine's services write) from now on start.
+size_t EventLogMark();
+// The entries written under the source since the mark, oldest first.
+std::vector<EventEntry> EventEntriesSince(size_t mark, const std::string& source);
+// "100 information, 104 warning, 102 error".
+std::string BriefOf(const std::vector<EventEntry>& entries);
+
+// An event source as the registry holds it, "EventMessageFile=...;
+// TypesSupported=7; kavo=1" (the values it has), or "missing".
+std::string DescribeEventSource(const std::string& source, const std::string& log = "Application");
 
 // Ends a process by its id if it still runs (a hosted program left behind on purpose).
 void EndProcessById(DWORD processId);

@@ -1,0 +1,249 @@
+#include "host/event_log.h"
+
+#include "entry/context.h"
+#include "event_messages.h"
+#include "resources/messages.h"
+#include "text/text.h"
+
+// Where the logs are registered, each with its sources below it, and the log
+// kavo writes to.
+static const char kLogsKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog";
+static const char kSourcesKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\";
+static const char kApplicationLog[] = "Application";
+// The value that makes a source kavo's; any other source is another program's.
+static const char kMarkValue[] = "kavo";
+// The source kavo writes under when another program has the service's name.
+static const char kStandInSuffix[] = " (kavo)";
+// The longest window caption an entry names: the entry lists windows, not texts.
+enum { CAPTION_SHOWN_SIZE = 64 };
+
+enum SourceOwner { kSourceMissing, kSourceOurs, kSourceOthers };
+
+// Whether another log has a source of that name, or is named so: the event
+// log finds a source in whichever log holds it, and takes a log's name for
+// the log itself.
+static int IsNameOfOtherLog(const char* name)
+{
+    HKEY logs;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kLogsKey, 0, KEY_ENUMERATE_SUB_KEYS, &logs) != ERROR_SUCCESS)
+        return 0;
+    int taken = 0;
+    char log[TEXT_SIZE];
+    DWORD size = sizeof log;
+    for (DWORD i = 0; !taken && RegEnumKeyExA(logs, i, log, &size, NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+         ++i, size = sizeof log) {
+        if (lstrcmpiA(log, kApplicationLog) == 0)
+            continue;
+        char key[2 * TEXT_SIZE];
+        HKEY source;
+        if (lstrcmpiA(log, name) == 0) {
+            taken = 1;
+        } else if (FormPathInDirectory(key, sizeof key, log, name) &&
+                   RegOpenKeyExA(logs, key, 0, KEY_QUERY_VALUE, &source) == ERROR_SUCCESS) {
+            RegCloseKey(source);
+            taken = 1;
+        }
+    }
+    RegCloseKey(logs);
+    return taken;
+}
+
+static SourceOwner ReadSourceOwner(const char* name, const char* key)
+{
+    HKEY opened;
+    LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &opened);
+    if (error == ERROR_FILE_NOT_FOUND)
+        return IsNameOfOtherLog(name) ? kSourceOthers : kSourceMissing;
+    // One that cannot be read may be anyone's.
+    if (error != ERROR_SUCCESS)
+        return kSourceOthers;
+    int ours = RegQueryValueExA(opened, kMarkValue, NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+    RegCloseKey(opened);
+    return ours ? kSourceOurs : kSourceOthers;
+}
+
+// The source's texts are this program file's; it is marked as kavo's.
+static void WriteSource(const char* key)
+{
+    HKEY created;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, NULL, 0, KEY_SET_VALUE, NULL, &created, NULL) != ERROR_SUCCESS)
+        return;
+    const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
+    const DWORD mark = 1;
+    const char* file = ProgramContext.ModulePath;
+    RegSetValueExA(created, "EventMessageFile", 0, REG_EXPAND_SZ, (const BYTE*)file, lstrlenA(file) + 1);
+    RegSetValueExA(created, "TypesSupported", 0, REG_DWORD, (const BYTE*)&types, sizeof types);
+    RegSetValueExA(created, kMarkValue, 0, REG_DWORD, (const BYTE*)&mark, sizeof mark);
+    RegCloseKey(created);
+}
+
+// The service's source (standIn 0) or its stand-in (1), its name and its key;
+// 0 for an empty service name, or when either does not fit.
+static int FormSource(const char* serviceName, int standIn, char* name, size_t nameSize, char* key,
+                      size_t keySize)
+{
+    return serviceName[0] != '\0' && CopyText(name, nameSize, serviceName) &&
+           (!standIn || AppendText(name, nameSize, kStandInSuffix)) && CopyText(key, keySize, kSourcesKey) &&
+           AppendText(key, keySize, name);
+}
+
+void InstallEventSource(const char* serviceName)
+{
+    ProgramContext.EventSource[0] = '\0';
+    for (int standIn = 0; standIn < 2; ++standIn) {
+        char name[sizeof ProgramContext.EventSource];
+        char key[sizeof kSourcesKey + sizeof name];
+        if (!FormSource(serviceName, standIn, name, sizeof name, key, sizeof key))
+            return;
+        if (ReadSourceOwner(name, key) == kSourceOthers)
+            continue;
+        // Written even when it is right already: a write costs less than comparing.
+        WriteSource(key);
+        CopyText(ProgramContext.EventSource, sizeof ProgramContext.EventSource, name);
+        return;
+    }
+}
+
+void RemoveEventSource(const char* serviceName)
+{
+    for (int standIn = 0; standIn < 2; ++standIn) {
+        char name[sizeof ProgramContext.EventSource];
+        char key[sizeof kSourcesKey + sizeof name];
+        if (FormSource(serviceName, standIn, name, sizeof name, key, sizeof key) &&
+            ReadSourceOwner(name, key) == kSourceOurs)
+            RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
+    }
+}
+
+void NoteWindowAsked(HWND window)
+{
+    ++ProgramContext.AskedWindowCount;
+    // Neither call waits for the window: the caption of another process's
+    // window is read without a message.
+    char className[CAPTION_SHOWN_SIZE] = "";
+    char caption[TEXT_SIZE] = "";
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, caption, sizeof caption);
+    char shownCaption[CAPTION_SHOWN_SIZE];
+    CopyText(shownCaption, sizeof shownCaption, caption);
+    char piece[2 * CAPTION_SHOWN_SIZE + 8];
+    wsprintfA(piece, "%s%s \"%s\"", ProgramContext.AskedWindows[0] ? ", " : "", className, shownCaption);
+    // When the list is full the count still says how many there were.
+    AppendText(ProgramContext.AskedWindows, sizeof ProgramContext.AskedWindows, piece);
+}
+
+// Reports the entry under the service's source; nothing when there is none or
+// the log cannot be reached.
+static void WriteEntry(WORD type, DWORD id, const char** strings, WORD count)
+{
+    if (ProgramContext.EventSource[0] == '\0')
+        return;
+    HANDLE source = RegisterEventSourceA(NULL, ProgramContext.EventSource);
+    if (!source)
+        return;
+    ReportEventA(source, type, 0, id, NULL, count, 0, strings, NULL);
+    DeregisterEventSource(source);
+}
+
+// Room for a 32-bit number in decimal or hexadecimal.
+enum { NUMBER_SIZE = 16 };
+
+static const char* ExitMessageName()
+{
+    return ProgramContext.Config.exitMethod == 1 ? kExitMethodSysCommand : kExitMethodClose;
+}
+
+void LogProgramStarted(DWORD processId)
+{
+    const ServiceConfig& config = ProgramContext.Config;
+    char id[NUMBER_SIZE];
+    char bound[NUMBER_SIZE];
+    wsprintfA(id, "%lu", processId);
+    wsprintfA(bound, "%d", config.stopTimeout);
+    const char* strings[] = {config.programPath, config.options, id, bound, ExitMessageName()};
+    WriteEntry(EVENTLOG_INFORMATION_TYPE, EVENT_PROGRAM_STARTED, strings, 5);
+}
+
+void LogProgramEnded(HANDLE process)
+{
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process, &exitCode);
+    char seconds[NUMBER_SIZE] = "?";
+    FILETIME created, exited, kernel, user;
+    if (GetProcessTimes(process, &created, &exited, &kernel, &user)) {
+        ULONGLONG start = (ULONGLONG)created.dwHighDateTime << 32 | created.dwLowDateTime;
+        ULONGLONG end = (ULONGLONG)exited.dwHighDateTime << 32 | exited.dwLowDateTime;
+        // File times count 100 ns.
+        wsprintfA(seconds, "%lu", (DWORD)((end - start) / 10000000));
+    }
+    const char* program = ProgramContext.Config.programPath;
+    if (exitCode == 0) {
+        const char* strings[] = {program, seconds};
+        WriteEntry(EVENTLOG_INFORMATION_TYPE, EVENT_PROGRAM_ENDED, strings, 2);
+        return;
+    }
+    char decimal[NUMBER_SIZE];
+    char hexadecimal[NUMBER_SIZE];
+    wsprintfA(decimal, "%lu", exitCode);
+    wsprintfA(hexadecimal, "0x%08lX", exitCode);
+    const char* strings[] = {program, decimal, hexadecimal, seconds};
+    WriteEntry(EVENTLOG_ERROR_TYPE, EVENT_PROGRAM_FAILED, strings, 4);
+}
+
+// The entries of a stop: the first string, and the windows asked.
+static void WriteStopEntry(WORD type, DWORD id, const char* first)
+{
+    char count[NUMBER_SIZE];
+    wsprintfA(count, "%d", ProgramContext.AskedWindowCount);
+    const char* strings[] = {first, count, ExitMessageName(), ProgramContext.AskedWindows};
+    WriteEntry(type, id, strings, 4);
+}
+
+void LogProgramClosed()
+{
+    char elapsed[NUMBER_SIZE];
+    wsprintfA(elapsed, "%lu", GetTickCount() - ProgramContext.StopRequestedAt);
+    WriteStopEntry(EVENTLOG_INFORMATION_TYPE, EVENT_PROGRAM_CLOSED, elapsed);
+}
+
+void LogProgramEndedByForce()
+{
+    char bound[NUMBER_SIZE];
+    wsprintfA(bound, "%d", ProgramContext.Config.stopTimeout);
+    WriteStopEntry(EVENTLOG_WARNING_TYPE, EVENT_PROGRAM_ENDED_BY_FORCE, bound);
+}
+
+void LogProgramNotEnded(DWORD processId, DWORD waitedMs)
+{
+    char id[NUMBER_SIZE];
+    char waited[NUMBER_SIZE];
+    wsprintfA(id, "%lu", processId);
+    wsprintfA(waited, "%lu", waitedMs);
+    const char* strings[] = {ProgramContext.Config.programPath, id, waited};
+    WriteEntry(EVENTLOG_ERROR_TYPE, EVENT_PROGRAM_NOT_ENDED, strings, 3);
+}
+
+void LogLaunchFailed(DWORD error)
+{
+    if (ProgramContext.Config.programPath[0] == '\0') {
+        const char* strings[] = {ProgramContext.IniPath};
+        WriteEntry(EVENTLOG_ERROR_TYPE, EVENT_NOTHING_TO_START, strings, 1);
+        return;
+    }
+    char code[NUMBER_SIZE];
+    char text[TEXT_SIZE] = "";
+    wsprintfA(code, "%lu", error);
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, error, 0, text,
+                                  sizeof text, NULL);
+    // The system's texts end in a line break.
+    while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' || text[length - 1] == ' '))
+        text[--length] = '\0';
+    const char* strings[] = {ProgramContext.Config.programPath, code, text};
+    WriteEntry(EVENTLOG_ERROR_TYPE, EVENT_LAUNCH_FAILED, strings, 3);
+}
+
+void LogStartRefused(const char* path, const char* account)
+{
+    const char* strings[] = {path, account};
+    WriteEntry(EVENTLOG_ERROR_TYPE, EVENT_START_REFUSED, strings, 2);
+}
