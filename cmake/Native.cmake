@@ -21,3 +21,7 @@ endforeach()
 if(EXISTS ${CMAKE_SOURCE_DIR}/fuzz/CMakeLists.txt)
     add_subdirectory(fuzz)
 endif()
+
+# The pages in docs/ja and docs/en, and the README's two halves, say the same
+# things: same headings, code blocks and links.
+add_test(NAME docs.twins COMMAND ${CMAKE_SOURCE_DIR}/tests/check_docs.sh ${CMAKE_SOURCE_DIR})

@@ -21,10 +21,23 @@ trap 'rm -rf "$stage"' EXIT
 cp "$win32/kavo.exe" "$stage/kavo.exe"
 cp "$win64/kavo.exe" "$stage/kavo64.exe"
 cp "$win32"/examples/*.cmd "$stage/"
-# README.txt: Notepad (since Windows 2000) reads UTF-8 with a byte order mark as
+# README.txt: the README, then the pages an administrator needs, Japanese
+# first, each under a line that names it (the README links to them by that
+# name); the pictures left out. Notepad reads UTF-8 with a byte order mark as
 # UTF-8 whatever the system's code page, and every Notepad breaks lines at CRLF.
-{ printf '\357\273\277'; sed -e '/^!\[/{N;d}' -e 's/\r*$/\r/' README.md; } > "$stage/README.txt"
-(cd "$stage" && sha256sum kavo.exe kavo64.exe README.txt *.cmd > SHA256SUMS)
+readme_text() {
+    sed -e '/^!\[/{N;d}' README.md
+    local lang page
+    for lang in ja en; do
+        for page in user-guide operations troubleshooting security; do
+            printf '\n======== docs/%s/%s.md ========\n\n' "$lang" "$page"
+            sed -e '/^!\[/{N;d}' "docs/$lang/$page.md"
+        done
+    done
+}
+{ printf '\357\273\277'; readme_text | sed -e 's/\r*$/\r/'; } > "$stage/README.txt"
+sed -e 's/\r*$/\r/' LICENSE > "$stage/LICENSE.txt"
+(cd "$stage" && sha256sum kavo.exe kavo64.exe README.txt LICENSE.txt *.cmd > SHA256SUMS)
 chmod 644 "$stage"/*
 # zip keeps local times: the same clock everywhere.
 export TZ=UTC

@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# The documentation in both languages says the same things: every docs/ja/X.md
+# has a docs/en/X.md (and the other way round) that links back to it, and each
+# pair, like the README's Japanese and English halves, has the same headings
+# (level by level, in order), the same code blocks (byte for byte) and the
+# same links (once a link to one language's page is read as a link to the
+# other's). Every link to a file of the tree must reach one.
+#   check_docs.sh SOURCES
+set -u
+root=$1
+cd "$root" || exit 1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail=0
+
+# What of a Markdown text must match its twin, as tagged lines: "H level",
+# "C line" for each line of a code block (fences included), "L target" for
+# each link. A link's #fragment is dropped (headings differ by language), a
+# path segment naming the text's own language becomes SELF and the other's
+# TWIN, and a locale segment of a web address (ja-jp, en-us) becomes LOCALE.
+summarize() {  # FILE SELF TWIN
+    awk -v self="$2" -v twin="$3" '
+        function normal(target,   n, parts, i, out) {
+            sub(/#.*/, "", target)
+            n = split(target, parts, "/")
+            out = ""
+            for (i = 1; i <= n; i++) {
+                if (target ~ /^[a-z]+:/ && parts[i] ~ /^[a-z][a-z]-[a-z][a-z]$/)
+                    parts[i] = "LOCALE"
+                else if (target !~ /^[a-z]+:/ && parts[i] == self)
+                    parts[i] = "SELF"
+                else if (target !~ /^[a-z]+:/ && parts[i] == twin)
+                    parts[i] = "TWIN"
+                out = out (i > 1 ? "/" : "") parts[i]
+            }
+            return out
+        }
+        /^```/ { code = !code; print "C " $0; next }
+        code { print "C " $0; next }
+        /^#+ / { match($0, /^#+/); print "H " RLENGTH }
+        {
+            line = $0
+            while (match(line, /\]\([^)]*\)/)) {
+                print "L " normal(substr(line, RSTART + 2, RLENGTH - 3))
+                line = substr(line, RSTART + RLENGTH)
+            }
+        }' "$1"
+}
+
+# Compares two texts' summaries: headings and code blocks in order, links as a
+# set with their counts (a sentence may name them in another order).
+compare() {  # NAME_A SUMMARY_A NAME_B SUMMARY_B
+    local kind
+    for kind in H C L; do
+        grep "^$kind " "$2" > "$work/a" || true
+        grep "^$kind " "$4" > "$work/b" || true
+        if [ "$kind" = L ]; then
+            LC_ALL=C sort -o "$work/a" "$work/a"
+            LC_ALL=C sort -o "$work/b" "$work/b"
+        fi
+        if ! cmp -s "$work/a" "$work/b"; then
+            case $kind in H) what=headings ;; C) what="code blocks" ;; L) what=links ;; esac
+            echo "FAILED: $1 and $3 differ in their $what (< $1, > $3):"
+            diff "$work/a" "$work/b" | grep '^[<>]' | head -n 20
+            fail=1
+        fi
+    done
+}
+
+# Every link to a file of the tree reaches one.
+check_targets() {  # FILE DIR
+    local target
+    while read -r target; do
+        target=${target%%#*}
+        [ -z "$target" ] && continue
+        case $target in *:*) continue ;; esac
+        if [ ! -e "$2/$target" ]; then
+            echo "FAILED: $1 links to $target, which does not exist"
+            fail=1
+        fi
+    done < <(grep -o '](\([^)]*\))' "$1" | sed 's/^](\(.*\))$/\1/')
+}
+
+for page in docs/ja/*.md docs/en/*.md; do
+    [ -e "$page" ] || continue
+    lang=${page#docs/}
+    lang=${lang%%/*}
+    other=$([ "$lang" = ja ] && echo en || echo ja)
+    name=$(basename "$page")
+    check_targets "$page" "docs/$lang"
+    if [ ! -e "docs/$other/$name" ]; then
+        echo "FAILED: $page has no twin docs/$other/$name"
+        fail=1
+        continue
+    fi
+    summarize "$page" "$lang" "$other" > "$work/$lang.sum"
+    if ! grep -qx "L ../TWIN/$name" "$work/$lang.sum"; then
+        echo "FAILED: $page does not link to its twin ../$other/$name"
+        fail=1
+    fi
+    [ "$lang" = ja ] || continue
+    summarize "docs/en/$name" en ja > "$work/en.sum"
+    compare "$page" "$work/ja.sum" "docs/en/$name" "$work/en.sum"
+done
+if ! ls docs/ja/*.md > /dev/null 2>&1; then
+    echo "FAILED: no page in docs/ja"
+    fail=1
+fi
+
+# The README: its Japanese half runs from "## 日本語" to "## English", its
+# English half from there to the end.
+check_targets README.md .
+awk '/^## English$/ { exit } keep; /^## 日本語$/ { keep = 1; print }' README.md > "$work/readme.ja"
+awk '/^## English$/ { keep = 1 } keep' README.md > "$work/readme.en"
+if [ ! -s "$work/readme.ja" ] || [ ! -s "$work/readme.en" ]; then
+    echo "FAILED: README.md has no \"## 日本語\" half followed by an \"## English\" half"
+    fail=1
+else
+    summarize "$work/readme.ja" ja en > "$work/ja.sum"
+    summarize "$work/readme.en" en ja > "$work/en.sum"
+    compare "README.md (日本語)" "$work/ja.sum" "README.md (English)" "$work/en.sum"
+fi
+[ $fail = 0 ] && echo "docs: every page has its twin, and the twins and the README's halves match"
+exit $fail
