@@ -277,6 +277,8 @@ set "made.folders="
 set "made.exe="
 set "made.ini="
 set "made.service="
+set "changed.permissions="
+set "replaced.exe="
 set "step=mkdir"
 if exist "%folder%\" goto FolderMade
 call :FindTopmostMissingFolder
@@ -287,7 +289,9 @@ set "made.folders=1"
 
 rem FOLDER, and each folder this run made above it, administrators-only before
 rem anything goes in: an existing FOLDER that cannot be made so is refused
-rem with nothing written.
+rem with nothing written into it. An existing FOLDER keeps its new permissions
+rem when a later step fails, and the message says so.
+if not defined made.folders set "changed.permissions=1"
 > "%work%\yes.txt" echo Y
 set "path.part=%folder%"
 :SecureNextFolder
@@ -304,6 +308,7 @@ goto SecureNextFolder
 
 set "step=copy %kavo%"
 rem A kavo.exe there already goes: the new file takes the folder's permissions.
+if exist "%folder%\%kavo%" set "replaced.exe=1"
 if exist "%folder%\%kavo%" del /f /q "%folder%\%kavo%" > nul 2>&1
 if exist "%folder%\%kavo%" goto StepFailed
 set "made.exe=1"
@@ -323,18 +328,10 @@ endlocal & set "queried=%errorlevel%"
 if not "%queried%"=="0" goto StepFailed
 set "made.service=1"
 
-rem The event source of the service's entries in the Application log, unless
-rem a source of that name exists: the service mends its own at each start, and
-rem writes under "NAME (kavo)" when the name is another program's source.
-set "source=HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\%name%"
-"%system%\reg.exe" query "%source%" > nul 2>&1
-if not errorlevel 1 goto SourceExists
-setlocal EnableDelayedExpansion
-"%system%\reg.exe" add "!source!" /v EventMessageFile /t REG_EXPAND_SZ /d "!folder!\!kavo!" /f > nul 2>&1
-"%system%\reg.exe" add "!source!" /v TypesSupported /t REG_DWORD /d 7 /f > nul 2>&1
-"%system%\reg.exe" add "!source!" /v kavo /t REG_DWORD /d 1 /f > nul 2>&1
-endlocal
-:SourceExists
+rem The event source of the service's entries in the Application log is made
+rem by the service itself when it starts below: it first makes sure that no
+rem log holds another program's source of that name, which reg cannot tell on
+rem every Windows, and writes under "NAME (kavo)" when one does.
 
 rem Restart on failure: after 5 s, 10 s, then every minute; the count of
 rem failures starts again after a day without one. The failure flag makes a
@@ -442,6 +439,18 @@ setlocal EnableDelayedExpansion
 echo 残っています / left behind: !folder!\!kavo!
 endlocal
 :ExeGone
+if not defined changed.permissions goto PermissionsKept
+set "left=1"
+setlocal EnableDelayedExpansion
+echo 元に戻していません / not undone: !folder! のアクセス許可（管理者だけ）/ permissions of !folder! (administrators-only)
+endlocal
+:PermissionsKept
+if not defined replaced.exe goto EarlierExeKept
+set "left=1"
+setlocal EnableDelayedExpansion
+echo 元に戻していません / not undone: 前からあった !folder!\!kavo! の削除 / the earlier !folder!\!kavo! was deleted
+endlocal
+:EarlierExeKept
 if not defined left echo 何も残していません / nothing was left behind
 goto Finish
 

@@ -173,6 +173,8 @@ type "%work%\sc.txt"
 goto Finish
 
 :NotStopped
+rem Its sources go now: once deleted, the service never makes them again.
+call :RemoveSources
 setlocal EnableDelayedExpansion
 echo サービス !name! は停止していません。プログラムが終わると削除されます
 echo service !name! has not stopped; it is removed when its program has ended

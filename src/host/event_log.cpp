@@ -95,7 +95,10 @@ void InstallEventSource(const char* serviceName)
         char key[sizeof kSourcesKey + sizeof name];
         if (!FormSource(serviceName, standIn, name, sizeof name, key, sizeof key))
             return;
-        if (ReadSourceOwner(name, key) == kSourceOthers)
+        SourceOwner owner = ReadSourceOwner(name, key);
+        // A source of that name that another program has since made in
+        // another log would take the entries, wherever kavo's key is.
+        if (owner == kSourceOthers || (owner == kSourceOurs && IsNameOfOtherLog(name)))
             continue;
         // Written even when it is right already: a write costs less than comparing.
         WriteSource(key);

@@ -121,9 +121,12 @@ static DWORD WaitUntilStopped(SC_HANDLE service, int askToStop)
             if (!askToStop)
                 return state;
             SERVICE_STATUS answer;
+            DWORD error = ControlService(service, SERVICE_CONTROL_STOP, &answer) ? NO_ERROR : GetLastError();
             // Under Wine a stop that is carried out may come back as a broken
-            // pipe: what the service reports next tells.
-            if (!ControlService(service, SERVICE_CONTROL_STOP, &answer) && GetLastError() != ERROR_BROKEN_PIPE)
+            // pipe, and a service that stopped or began to stop since its
+            // state was read refuses the request: what it reports next tells.
+            if (error != NO_ERROR && error != ERROR_BROKEN_PIPE && error != ERROR_SERVICE_NOT_ACTIVE &&
+                error != ERROR_SERVICE_CANNOT_ACCEPT_CTRL)
                 return state;
             asked = 1;
         }

@@ -267,11 +267,12 @@ TEST(ExampleScripts, RefuseWhatCannotBeServedAndRunNothing)
          "not in the Windows or the system folder"},
         {{"install.cmd", kTyped, {Quoted(fresh.name), q, "\"\"", "0", Quoted(withIni)}}, "kavo.ini exists already"},
         {{"install.cmd", kTyped, {Quoted(fresh.name), q, "\"\"", "0", "C:\\"}}, "not in a drive's root: C:\\"},
-        // Folders whose permissions cannot be set: made, then removed again; there already, left as they were.
+        // Folders whose permissions cannot be set: made, then removed again; there already, left empty with
+        // what was done to their permissions named.
         {{"install.cmd", kTyped, {Quoted(fresh.name), q, "\"\"", "0", Quoted(folder + "\\deeper")}, kNeitherTool},
          "cannot make it administrators-only: " + folder + "\\deeper"},
         {{"install.cmd", kTyped, {Quoted(fresh.name), q, "\"\"", "0", Quoted(existing)}, kNeitherTool},
-         "cannot make it administrators-only: " + existing},
+         "permissions of " + existing + " (administrators-only)"},
         {{"install.cmd", kTyped, {Quoted(fresh.name), q, Quoted(over259), "0", f}}, "OPTIONS has at most 259 bytes"},
         // Options with the README's quoting, and with quotes that leave & and >
         // outside them: checked in full (nothing in them run) before the name
