@@ -93,25 +93,9 @@ int FormMutexName(char* destination, size_t size, const char* serviceName)
     return 0;
 }
 
-static int IsSameAccount(const AccountId* a, const AccountId* b)
-{
-    if (a->authority != b->authority || a->subAuthorityCount != b->subAuthorityCount ||
-        a->subAuthorityCount > ACCOUNT_ID_MAX_SUB_AUTHORITIES)
-        return 0;
-    for (uint32_t i = 0; i < a->subAuthorityCount; ++i)
-        if (a->subAuthorities[i] != b->subAuthorities[i])
-            return 0;
-    return 1;
-}
-
 int IsInstanceGuardOwner(const AccountId* owner, const AccountId* ownAccount)
 {
-    // SYSTEM, S-1-5-18, and Administrators, S-1-5-32-544: the ids every
-    // Windows since NT 4 gives them.
-    static const AccountId kSystem = {5, 1, {18}};
-    static const AccountId kAdministrators = {5, 2, {32, 544}};
     if (!owner)
         return 0;
-    return IsSameAccount(owner, &kSystem) || IsSameAccount(owner, &kAdministrators) ||
-           (ownAccount && IsSameAccount(owner, ownAccount));
+    return IsKnownAdministrator(owner) || (ownAccount && IsSameAccount(owner, ownAccount));
 }

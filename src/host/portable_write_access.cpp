@@ -71,10 +71,26 @@ static int IsDomainAccount(const AccountId* account)
            account->subAuthorities[0] == kNonUniqueDomain;
 }
 
+int IsSameAccount(const AccountId* a, const AccountId* b)
+{
+    if (a->authority != b->authority || a->subAuthorityCount != b->subAuthorityCount ||
+        a->subAuthorityCount > ACCOUNT_ID_MAX_SUB_AUTHORITIES)
+        return 0;
+    for (uint32_t i = 0; i < a->subAuthorityCount; ++i)
+        if (a->subAuthorities[i] != b->subAuthorities[i])
+            return 0;
+    return 1;
+}
+
+int IsKnownAdministrator(const AccountId* account)
+{
+    return IsAccount(account, kSystem) || IsAccount(account, kAdministrators) ||
+           IsAccount(account, kTrustedInstaller);
+}
+
 static Membership MembershipOf(const AccountId* account, MembershipQuery query, void* context)
 {
-    if (IsAccount(account, kSystem) || IsAccount(account, kAdministrators) ||
-        IsAccount(account, kTrustedInstaller))
+    if (IsKnownAdministrator(account))
         return kAdministrator;
     if (!IsDomainAccount(account))
         return kNotAdministrator;

@@ -74,3 +74,10 @@ int FindOtherWriter(const AccountId* owner, int daclIsNull, const AccessEntry* e
 // or more in hexadecimal, "S-1-0x100000000-..."). 1 when it fits; 0 (and an
 // empty destination) otherwise.
 int FormAccountIdText(char* destination, size_t size, const AccountId* account);
+
+// 1 when the two ids are the same (an id longer than any there is matches none).
+int IsSameAccount(const AccountId* a, const AccountId* b);
+
+// 1 for SYSTEM, Administrators and TrustedInstaller: the ids every Windows
+// gives them, which no other account may own an object as.
+int IsKnownAdministrator(const AccountId* account);
