@@ -25,3 +25,5 @@ endif()
 # The pages in docs/ja and docs/en, and the README's two halves, say the same
 # things: same headings, code blocks and links.
 add_test(NAME docs.twins COMMAND ${CMAKE_SOURCE_DIR}/tests/check_docs.sh ${CMAKE_SOURCE_DIR})
+# The set-up script on a mirror mid-sync, with stand-ins for apt-get and dpkg.
+add_test(NAME docs.setup COMMAND ${CMAKE_SOURCE_DIR}/tests/check_setup.sh ${CMAKE_SOURCE_DIR})
