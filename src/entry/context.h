@@ -21,6 +21,7 @@ struct ProgramContextRecord {
     char IniPath[TEXT_SIZE];        // ModuleDir\kavo.ini; empty when that does not fit
     HINSTANCE InstanceHandle;       // interactive mode only
     int IsWindowsNT;
+    UINT AnsiCodePage;              // the system's ANSI code page (GetACP), read once at start
     int InSystemFolder;             // this file lies in the system or the Windows folder
     int IsRegistered;               // the configured name's service is this file's own
     int WasRunning;                 // it was not stopped when the program started
