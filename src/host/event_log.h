@@ -41,3 +41,5 @@ void LogProgramNotEnded(DWORD processId, DWORD waitedMs);
 void LogLaunchFailed(DWORD error);
 // The start was refused: others may change path; account, who.
 void LogStartRefused(const char* path, const char* account);
+// The start was refused: the path is no text of the system's ANSI code page.
+void LogPathNotInCodePage(const char* path);
