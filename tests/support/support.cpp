@@ -58,6 +58,22 @@ static void DeleteTree(const std::string& dir)
     RemoveDirectoryA(dir.c_str());
 }
 
+std::string CodePageLetters()
+{
+    switch (GetACP()) {
+    case 932:
+        return "\x83\x65\x83\x58\x83\x67";
+    case 65001:
+        return "\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88";
+    case 1252:
+        return "Caf\xe9";
+    case 936:
+        return "\xb7\xfe\xce\xf1\xc6\xf7";
+    default:
+        return "cp";
+    }
+}
+
 std::string MakeWorkDir(const std::string& name)
 {
     // BuildDir\wine is the test prefix's root; the bench runs with a prefix elsewhere.
@@ -792,10 +808,14 @@ std::string WaitForLogLineAt(Where where, const std::string& path, const std::st
     return line;
 }
 
-// The service processes' debug output, where the bench sends it.
+// The service processes' debug output, where the bench sends it: in the root
+// of the prefix the test runs in, beside the build tree's own "wine" (the rows
+// under other code pages run in "wine-1252" and the like, KAVO_WINE_ROOT).
 static std::string ServicesDebugLog()
 {
-    return BuildDir() + "\\wine\\services.log";
+    const char* root = getenv("KAVO_WINE_ROOT");
+    std::string name = root ? root : "wine";
+    return BuildDir() + "\\" + name.substr(name.find_last_of('/') + 1) + "\\services.log";
 }
 
 size_t EventLogMark()

@@ -31,6 +31,10 @@ std::string HostedChildPath();
 // 64-bit driver reads the 32-bit file that way), otherwise KavoExePath().
 std::string ExaminedExePath();
 
+// Letters of the system's ANSI code page, in its bytes, to end a folder's
+// name with: テスト on 932 and 65001, Café on 1252, 服务器 on 936; "cp" on any other.
+std::string CodePageLetters();
+
 // A fresh, empty folder for one test: BuildDir\wine\work\<name>.
 std::string MakeWorkDir(const std::string& name);
 bool CopyFileTo(const std::string& source, const std::string& destination);
