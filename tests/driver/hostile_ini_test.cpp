@@ -301,7 +301,7 @@ TEST(HostileIni, DialogShowsWhatIsReadAndASaveReadsBack)
             name = service;
             SetControlText(kavo.window, IDC_SERVICE_NAME, name);
         }
-        if (program.size() < 4 || _stricmp(program.c_str() + program.size() - 4, ".exe") != 0) {
+        if (c.notInCodePage || program.size() < 4 || _stricmp(program.c_str() + program.size() - 4, ".exe") != 0) {
             program = HostedChildPath();
             SetControlText(kavo.window, IDC_PROGRAM, program);
         }
