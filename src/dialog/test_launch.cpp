@@ -11,7 +11,6 @@
 // after this long the user is told all the same.
 static const DWORD kIdleWaitLimit = 30000;
 
-
 void TestLaunch(HWND dialog, const char* programPath, const char* options, ExitMethod exitMethod)
 {
     // Held from before the check, so that what the user was asked about is what starts.
