@@ -3,6 +3,7 @@
 // waits a stop of that bound gives rise to.
 #include "fuzz_support.h"
 
+#include "host/portable_service_control.h"
 #include "scm/portable_service_wait.h"
 #include "settings/portable_stop_timeout.h"
 #include "settings/settings.h"
@@ -84,6 +85,23 @@ static void CheckServiceWait(const std::string& text, uint32_t startTick)
     }
 }
 
+// The control handler's decision for any control in any moment: what is not
+// a stop is never acted on, a stop never twice; the controls accepted and the
+// preshutdown allowance for any version and bound.
+static void CheckServiceControl(uint32_t bits, const std::string& text)
+{
+    uint32_t control = bits % 20;
+    ControlAction action = DecideControl(control, bits >> 5 & 1, bits >> 6 & 1, bits >> 7 & 1);
+    bool stop = control == KAVO_CONTROL_STOP || control == KAVO_CONTROL_SHUTDOWN || control == KAVO_CONTROL_PRESHUTDOWN;
+    FUZZ_CHECK(stop || action == kControlAnswered || action == kControlNotHandled);
+    FUZZ_CHECK(!(bits >> 6 & 1) || action == kControlAnswered || action == kControlNotHandled);
+    uint32_t accepted = ControlsAccepted(bits >> 8 & 7, bits >> 16);
+    FUZZ_CHECK(((bits >> 8 & 7) == KAVO_STATE_START_PENDING) == (accepted == 0));
+    FUZZ_CHECK(NestsJobs(bits >> 16) == (bits >> 16 >= KAVO_WINDOWS_VERSION(6, 2)));
+    int seconds = ParseStopTimeout(TextBlock(text).bytes);
+    FUZZ_CHECK(PreshutdownTimeoutMs(seconds) == StopWaitLimitMs(seconds));
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     InputReader input{data, size};
@@ -102,6 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CheckText(text);
     CheckStopTimeout(text);
     CheckServiceWait(text, bits);
+    CheckServiceControl(bits, text);
     // The profile read gives at most 259 bytes.
     if (text.size() >= TEXT_SIZE)
         CheckText(text.substr(0, TEXT_SIZE - 1));

@@ -153,14 +153,16 @@ struct ServiceRegistration {
     std::string binaryPath, loadOrderGroup, dependencies, account, displayName;
 };
 ServiceRegistration ReadServiceRegistration(const std::string& name);
+// The service's preshutdown allowance in milliseconds, 0 when it cannot be read.
+DWORD ReadPreshutdownTimeout(const std::string& name);
 
 // Registers binaryPath (as given: quote it yourself) as a service the way
 // `sc create` does: own process, started on demand. Fails the test if refused.
 bool CreateServiceAt(Where where, const std::string& name, const std::string& binaryPath);
 #define CreateServiceFor(...) CreateServiceAt(HERE, __VA_ARGS__)
 
-// Asks the service control manager to start the service, or to stop it; fails
-// the test when the request is refused.
+// Asks the service control manager to start the service, or to stop it (once
+// it is no longer starting); fails the test when the request is refused.
 bool StartServiceAt(Where where, const std::string& name);
 #define StartServiceNow(...) StartServiceAt(HERE, __VA_ARGS__)
 bool StopServiceAt(Where where, const std::string& name);
