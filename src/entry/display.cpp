@@ -13,8 +13,11 @@ enum { MAX_INSERTIONS = 4, INSERTION_SIZE = MESSAGE_SIZE / 2 };
 void ChooseTextDisplay()
 {
     int hasTable = IsValidCodePage(932) != 0;
+    // Windows 9x has the Unicode functions as stubs that show nothing: there
+    // kavo only says that it needs Windows NT, and says it as it is.
+    int isWindowsNT = (GetVersion() & 0x80000000) == 0;
     ProgramContext.KavoTextCodePage = hasTable ? 932 : CP_ACP;
-    ProgramContext.ConvertsKavoTexts = hasTable && GetACP() != 932;
+    ProgramContext.ConvertsKavoTexts = hasTable && isWindowsNT && GetACP() != 932;
 }
 
 static int ConvertBytes(UINT codePage, const char* text, int length, WCHAR* destination, int size)

@@ -34,9 +34,8 @@ static void RefuseSystemFolder()
 {
     if (!IsOnVisibleWindowStation())
         return;
-    char text[MESSAGE_SIZE];
-    wsprintfA(text, kTextSystemFolder, ProgramContext.ModuleDir);
-    MessageBoxA(GetDesktopWindow(), text, kCaptionKavo, MB_OK);
+    TextInsertion folder = {ProgramContext.ModuleDir, NULL};
+    ShowFormattedMessage(GetDesktopWindow(), kTextSystemFolder, &folder, 1, kCaptionKavo, MB_OK);
 }
 
 // A DLL that kavo or a system DLL loads by name is looked for in the system
@@ -72,7 +71,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     ProgramContext.ServiceMode = ProbeEnvironment();
 
     if (!ProgramContext.IsWindowsNT) {
-        MessageBoxA(GetDesktopWindow(), kTextNeedsWindowsNT, kCaptionError, MB_OK);
+        ShowMessage(GetDesktopWindow(), kTextNeedsWindowsNT, kCaptionError, MB_OK);
         return 0;
     }
     if (ProgramContext.InSystemFolder) {

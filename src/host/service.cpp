@@ -402,9 +402,11 @@ static void WINAPI ServiceMainProc(DWORD argumentCount, LPSTR* arguments)
     HoldProgram(&program, ProgramContext.Config.programPath, ProgramContext.Config.options);
     char writablePath[TEXT_SIZE];
     char writer[TEXT_SIZE];
-    int refused = FindPathWritableByOthers(program.file, writablePath, sizeof writablePath, writer, sizeof writer);
+    const char* writerNote;
+    int refused = FindPathWritableByOthers(program.file, writablePath, sizeof writablePath, writer, sizeof writer,
+                                           &writerNote);
     if (refused)
-        LogStartRefused(writablePath, writer);
+        LogStartRefused(writablePath, writer, writerNote);
 
     ServiceOutcome outcome = kRefusedWritableByOthers;
     DWORD programExitCode = 0;
