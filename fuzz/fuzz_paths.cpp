@@ -193,7 +193,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<bool> starts = CharacterStarts(path);
 
     for (size_t i = 0; i < path.size(); ++i)
-        FUZZ_CHECK(IsSjisLeadByte((unsigned char)path[i]) == (IsLeadByteModel((unsigned char)path[i]) ? 1 : 0));
+        FUZZ_CHECK(IsLeadByte((unsigned char)path[i]) == (IsLeadByteModel((unsigned char)path[i]) ? 1 : 0));
     CheckCutLastPathComponent(path, starts);
     CheckGetBaseNameNoExt(path, starts);
     // The callers never pass an empty path.

@@ -17,7 +17,7 @@ void ChooseTextDisplay()
     // kavo only says that it needs Windows NT, and says it as it is.
     int isWindowsNT = (GetVersion() & 0x80000000) == 0;
     ProgramContext.KavoTextCodePage = hasTable ? 932 : CP_ACP;
-    ProgramContext.ConvertsKavoTexts = hasTable && isWindowsNT && GetACP() != 932;
+    ProgramContext.ConvertsKavoTexts = hasTable && isWindowsNT && ProgramContext.AnsiCodePage != 932;
 }
 
 static int ConvertBytes(UINT codePage, const char* text, int length, WCHAR* destination, int size)
@@ -52,7 +52,7 @@ int ConvertToAnsiText(const WCHAR* text, char* destination, int size)
     if (size <= 0)
         return 0;
     // UTF-8 takes neither the flag nor the question whether a default was used.
-    int utf8 = GetACP() == CP_UTF8;
+    int utf8 = ProgramContext.AnsiCodePage == CP_UTF8;
     BOOL usedDefault = FALSE;
     int length = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, text, -1, destination, size, NULL,
                                      utf8 ? NULL : &usedDefault);

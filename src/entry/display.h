@@ -9,8 +9,9 @@
 
 #include <windows.h>
 
-// Decides, once at start-up, how kavo's texts are shown
-// (ProgramContext.ConvertsKavoTexts). Before it, the answer is: as they are.
+// Decides, once at start-up and after ReadSystemCodePage, how kavo's texts are
+// shown (ProgramContext.ConvertsKavoTexts). Before it, the answer is: as they
+// are.
 void ChooseTextDisplay();
 
 // One of kavo's texts in UTF-16: converted from code page 932 where the

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "dialog/dialog.h"
+#include "entry/code_page.h"
 #include "entry/context.h"
 #include "entry/display.h"
 #include "entry/load_proc.h"
@@ -60,6 +61,7 @@ static void NarrowDllSearch()
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     NarrowDllSearch();
+    ReadSystemCodePage();
     ChooseTextDisplay();
     char modulePath[TEXT_SIZE];
     DWORD length = GetModuleFileNameA(NULL, modulePath, sizeof modulePath);

@@ -68,7 +68,7 @@ int FormProgramFile(const char* commandLine, char* programFile, size_t size)
             secondBytePending = 0;
         } else if (secondBytePending) {
             secondBytePending = 0;
-        } else if (IsSjisLeadByte((unsigned char)*p)) {
+        } else if (IsLeadByte((unsigned char)*p)) {
             secondBytePending = 1;
         } else if (*p == '\\') {
             hasExtension = 0;

@@ -4,9 +4,26 @@
 
 #include "text/text.h"
 
-int IsSjisLeadByte(unsigned char byte)
+// The ranges in use, pairs of first and last byte; an empty pair ends them.
+static unsigned char LeadByteRanges[LEAD_BYTE_RANGES_SIZE] = {0x81, 0x9F, 0xE0, 0xFC};
+
+void SetLeadByteRanges(const unsigned char* ranges, size_t size)
 {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+    size_t used = 0;
+    for (; used + 1 < size && used + 1 < sizeof LeadByteRanges && (ranges[used] || ranges[used + 1]); used += 2) {
+        LeadByteRanges[used] = ranges[used];
+        LeadByteRanges[used + 1] = ranges[used + 1];
+    }
+    for (; used < sizeof LeadByteRanges; ++used)
+        LeadByteRanges[used] = 0;
+}
+
+int IsLeadByte(unsigned char byte)
+{
+    for (size_t i = 0; i + 1 < sizeof LeadByteRanges && (LeadByteRanges[i] || LeadByteRanges[i + 1]); i += 2)
+        if (byte != 0 && byte >= LeadByteRanges[i] && byte <= LeadByteRanges[i + 1])
+            return 1;
+    return 0;
 }
 
 void CutLastPathComponent(char* path)
@@ -16,7 +33,7 @@ void CutLastPathComponent(char* path)
     for (char* p = path; *p; ++p) {
         if (secondBytePending)
             secondBytePending = 0;
-        else if (IsSjisLeadByte((unsigned char)*p))
+        else if (IsLeadByte((unsigned char)*p))
             secondBytePending = 1;
         else if (*p == '\\')
             lastBackslash = p;
@@ -32,7 +49,7 @@ void GetBaseNameNoExt(char* destination, size_t size, const char* path)
     for (const char* p = path; *p; ++p) {
         if (secondBytePending)
             secondBytePending = 0;
-        else if (IsSjisLeadByte((unsigned char)*p))
+        else if (IsLeadByte((unsigned char)*p))
             secondBytePending = 1;
         else if (*p == '\\' || *p == ':')
             name = p + 1;
@@ -64,7 +81,7 @@ static size_t LengthWithoutTrailingBackslashes(const char* path, size_t length)
     for (size_t i = 0; i < length; ++i) {
         if (secondBytePending)
             secondBytePending = 0;
-        else if (IsSjisLeadByte((unsigned char)path[i]))
+        else if (IsLeadByte((unsigned char)path[i]))
             secondBytePending = 1;
         else if (path[i] == '\\')
             continue;
@@ -88,7 +105,7 @@ static int SamePathText(const char* path, size_t length, const char* otherPath, 
     for (size_t i = 0; i < length; ++i) {
         unsigned char byte = (unsigned char)path[i];
         unsigned char otherByte = (unsigned char)otherPath[i];
-        if (IsSjisLeadByte(byte)) {
+        if (IsLeadByte(byte)) {
             if (byte != otherByte || (i + 1 < length && path[i + 1] != otherPath[i + 1]))
                 return 0;
             ++i;
@@ -149,7 +166,7 @@ int CutToFolderAbove(char* folder)
     for (size_t i = 0; i < end; ++i) {
         if (secondBytePending)
             secondBytePending = 0;
-        else if (IsSjisLeadByte((unsigned char)folder[i]))
+        else if (IsLeadByte((unsigned char)folder[i]))
             secondBytePending = 1;
         else if (folder[i] == '\\') {
             ++backslashes;

@@ -20,7 +20,7 @@ TEST(SjisPath, LeadByteRangesAreFixed)
 {
     for (int byte = 0; byte < 256; ++byte) {
         bool lead = (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-        EXPECT_EQ(lead ? 1 : 0, IsSjisLeadByte((unsigned char)byte)) << "byte " << byte;
+        EXPECT_EQ(lead ? 1 : 0, IsLeadByte((unsigned char)byte)) << "byte " << byte;
     }
 }
 
