@@ -21,9 +21,12 @@ void ReadSystemCodePage()
         SetLeadByteRanges(kNoLeadBytes, sizeof kNoLeadBytes);
 }
 
+// U+FFFD, the replacement character, in UTF-8.
+static const char kReplacementCharacter[] = "\xEF\xBF\xBD";
+
 int IsValidAnsiText(const char* text)
 {
-    if (strpbrk(text, "?*"))
+    if (strpbrk(text, "?*") || (ProgramContext.AnsiCodePage == CP_UTF8 && strstr(text, kReplacementCharacter)))
         return 0;
     if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, NULL, 0) != 0)
         return 1;

@@ -280,3 +280,11 @@ void LogStartRefused(const char* path, const char* account, const char* note)
     const WCHAR* strings[] = {widePath, writer};
     WriteWideEntry(EVENTLOG_ERROR_TYPE, EVENT_START_REFUSED, strings, 2);
 }
+
+void LogPathNotInCodePage(const char* path)
+{
+    char codePage[NUMBER_SIZE];
+    wsprintfA(codePage, "%u", ProgramContext.AnsiCodePage);
+    const char* strings[] = {path, codePage};
+    WriteEntry(EVENTLOG_ERROR_TYPE, EVENT_PATH_NOT_IN_CODE_PAGE, strings, 2);
+}

@@ -2,6 +2,7 @@
 
 #include <aclapi.h>
 
+#include "entry/code_page.h"
 #include "entry/context.h"
 #include "host/event_log.h"
 #include "host/launch.h"
@@ -20,6 +21,13 @@ static const DWORD kWaitHintMs = STOP_WAIT_MARGIN_MS;
 // no launch failure or ending program gives it (a program's own exit code
 // comes as a service-specific error).
 static const DWORD kExitWritableByOthers = ERROR_INVALID_ACL;
+
+// The exit code of a service whose program path, or kavo's own, is no text of
+// the system's ANSI code page (see IsValidAnsiText): bytes kavo.ini was saved
+// with under another code page, or a character a conversion left as '?'. The
+// system's text: "No mapping for the Unicode character exists in the target
+// multi-byte code page."
+static const DWORD kExitPathNotInCodePage = ERROR_NO_UNICODE_TRANSLATION;
 
 // The service-specific exit codes of a requested stop, shown beside a Win32
 // exit code of 0 (a requested stop is no failure, so no recovery action
@@ -209,6 +217,7 @@ static void ReportRunningUnlessStopping()
 // How the service ends. Each way has its own final report (ReportOutcome).
 enum ServiceOutcome {
     kRefusedWritableByOthers,        // nothing started: others may change what would run
+    kRefusedPathNotInCodePage,       // nothing started: a path the code page does not hold
     kLaunchFailed,                   // the program could not be started
     kProgramEnded,                   // the program ended by itself
     kProgramUnwatchable,             // the wait for the program failed; it was ended
@@ -306,6 +315,7 @@ static void LogProgramOutcome(ServiceOutcome outcome, const PROCESS_INFORMATION*
         LogProgramNotEnded(child->dwProcessId, FORCED_END_WAIT_MS);
         break;
     case kRefusedWritableByOthers:
+    case kRefusedPathNotInCodePage:
     case kProgramUnwatchable:
         break;
     }
@@ -356,6 +366,9 @@ static void ReportOutcome(ServiceOutcome outcome, DWORD programExitCode, DWORD e
     case kRefusedWritableByOthers:
         exitCode = kExitWritableByOthers;
         break;
+    case kRefusedPathNotInCodePage:
+        exitCode = kExitPathNotInCodePage;
+        break;
     case kLaunchFailed:
     case kProgramUnwatchable:
         exitCode = error;
@@ -396,6 +409,12 @@ static void WINAPI ServiceMainProc(DWORD argumentCount, LPSTR* arguments)
     // The entries go under the name the service is registered under, which
     // kavo.ini may not hold.
     InstallEventSource(argumentCount > 0 ? arguments[0] : ProgramContext.Config.serviceName);
+    // A path the code page does not hold names no file, or another one.
+    const char* unheldPath = !IsValidAnsiText(ProgramContext.ModulePath)            ? ProgramContext.ModulePath
+                             : !IsValidAnsiText(ProgramContext.Config.programPath) ? ProgramContext.Config.programPath
+                                                                                   : NULL;
+    if (unheldPath)
+        LogPathNotInCodePage(unheldPath);
     // What others may change is not run as the local system account. The
     // program file is held from before its check until the process is made.
     HeldProgram program;
@@ -403,12 +422,15 @@ static void WINAPI ServiceMainProc(DWORD argumentCount, LPSTR* arguments)
     char writablePath[TEXT_SIZE];
     char writer[TEXT_SIZE];
     const char* writerNote;
-    int refused = FindPathWritableByOthers(program.file, writablePath, sizeof writablePath, writer, sizeof writer,
+    int refused = unheldPath != NULL;
+    if (!refused) {
+        refused = FindPathWritableByOthers(program.file, writablePath, sizeof writablePath, writer, sizeof writer,
                                            &writerNote);
-    if (refused)
-        LogStartRefused(writablePath, writer, writerNote);
+        if (refused)
+            LogStartRefused(writablePath, writer, writerNote);
+    }
 
-    ServiceOutcome outcome = kRefusedWritableByOthers;
+    ServiceOutcome outcome = unheldPath ? kRefusedPathNotInCodePage : kRefusedWritableByOthers;
     DWORD programExitCode = 0;
     DWORD error = NO_ERROR;
     if (!refused) {
