@@ -823,9 +823,13 @@ std::string WaitForLogLineAt(Where where, const std::string& path, const std::st
 }
 
 // The service processes' debug output, where the bench sends it.
+// In the Wine root of the run: the build tree's "wine", or the one the rows
+// under another code page name (KAVO_WINE_ROOT, a folder beside it).
 static std::string ServicesDebugLog()
 {
-    return BuildDir() + "\\wine\\services.log";
+    const char* root = getenv("KAVO_WINE_ROOT");
+    std::string name = root ? root : "wine";
+    return BuildDir() + "\\" + name.substr(name.find_last_of('/') + 1) + "\\services.log";
 }
 
 size_t EventLogMark()
