@@ -201,10 +201,14 @@ static void CheckFolders(const std::string& path, const std::vector<bool>& start
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    // The path is the input up to its first zero byte, as it would stand in a buffer.
+    // The path is the input up to its first zero byte, as it would stand in a
+    // buffer; then the other text, the byte that flips case and separators,
+    // and the byte that chooses the code page (none: 932).
     InputReader input{data, size};
-    UseFuzzedCodePage(input.Byte());
     std::string path = input.Text();
+    std::string other = input.Text();
+    uint8_t flip = input.Byte();
+    UseFuzzedCodePage(input.Byte());
     std::vector<bool> starts = CharacterStarts(path);
 
     for (size_t i = 0; i < path.size(); ++i)
@@ -216,8 +220,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         CheckGetExtension(path, starts);
     CheckFolders(path, starts);
 
-    std::string other = input.Text();
-    uint8_t flip = input.Byte();
     CheckSameFolder(path, other);
     CheckSameFolder(path, FlipCase(path, starts, flip) + std::string(flip & 3, flip & 4 ? '/' : '\\'));
     CheckPathOfProgram(other, path);

@@ -3,8 +3,9 @@
 // In the double-byte code pages (932 Shift-JIS, 936, 949, 950) the second byte
 // of a character can be 0x5C, the backslash, so a path is never split by a plain
 // byte search. Which bytes start a double-byte character is data, handed in once
-// at start (SetLeadByteRanges). No windows.h here: this file builds natively as
-// well as for Windows.
+// at start (SetLeadByteRanges). A slash is a separator as a backslash is, as
+// Windows takes it in every path. No windows.h here: this file builds natively
+// as well as for Windows.
 #pragma once
 
 #include <stddef.h>
@@ -24,22 +25,24 @@ void SetLeadByteRanges(const unsigned char* ranges, size_t size);
 // 0. The terminator never does.
 int IsLeadByte(unsigned char byte);
 
-// Ends the path at its last backslash (a real one, not the second byte of a
-// double-byte character). A path without one stays as it is.
+// Ends the path at its last separator (a backslash or a slash; a real one, not
+// the second byte of a double-byte character). A path without one stays as it is.
 void CutLastPathComponent(char* path);
 
-// Writes the file name of the path, without directory and without anything from
-// its first dot, into destination (size bytes, always terminated).
+// Writes the file name of the path (after its last separator or colon),
+// without anything from its first dot, into destination (size bytes, always
+// terminated).
 void GetBaseNameNoExt(char* destination, size_t size, const char* path);
 
 // The position in path where the extension text starts, or the terminator when
-// the last component has none. Walks backwards byte by byte; the first byte is
-// never looked at, so a path without dot and separator is all extension.
+// the last component has none. The first character is never looked at, so a
+// path without dot and separator (or colon) after it is all extension.
 const char* GetExtension(const char* path);
 
 // 1 when the two folder paths name the same folder, as the texts stand: ASCII
-// letters match without regard to case, a double-byte character only itself,
-// and backslashes at the end do not count ("D:" and "D:\" are the same folder).
+// letters match without regard to case, a slash matches a backslash, a
+// double-byte character only itself, and separators at the end do not count
+// ("D:" and "D:\" are the same folder).
 int IsSameFolder(const char* folder, const char* otherFolder);
 
 // 1 when a service's registered path names the program file at programPath:
@@ -50,11 +53,12 @@ int IsPathOfProgram(const char* registeredPath, const char* programPath);
 
 // Forms the folder that holds path, with its backslash ("C:\Tools\",
 // "C:\"), in folder (size bytes). 1 when path names a folder and it fits; 0
-// (and an empty folder) when path has no backslash or the folder does not fit.
+// (and an empty folder) when path has no separator or the folder does not fit.
 int FormFolderOfPath(char* folder, size_t size, const char* path);
 
 // Cuts a folder formed by FormFolderOfPath to the folder above it, with its
 // backslash ("C:\Tools\kavo\" becomes "C:\Tools\"); 1 when there is one. 0,
 // and the folder unchanged, for a root: a drive's ("C:\"), a share's
-// ("\\server\share\"), or a relative folder's first component.
+// ("\\server\share\", also written with slashes), or a relative folder's
+// first component.
 int CutToFolderAbove(char* folder);

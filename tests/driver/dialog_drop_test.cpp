@@ -168,7 +168,7 @@ TEST(CodePageDialogDrop, NamesTheCodePageCannotHoldAreRefused)
         std::wstring name;
         bool refused;
     } cases[] = {
-        {CodePageLetters(), false},
+        {FromCodePage(CP_ACP, CodePageLetters()), false},
         // The yen sign becomes '\' on 932 and 'Y' on 936 by best fit.
         {L"yen\u00a5", codePage == 932 || codePage == 936},
         {L"thai\u0e01", codePage != 65001},

@@ -240,6 +240,23 @@ TEST(Startup, FromItsOwnFolderTheDialogAppears)
     }
 }
 
+// In a folder whose name ends in a letter of the system's code page (whose
+// last byte a fixed lead-byte table would take for the first half of a
+// character, swallowing the backslash after it), kavo still knows its own
+// folder and opens its dialog.
+TEST(CodePageStartup, InAFolderNamedInTheCodePageTheDialogAppears)
+{
+    std::string dir = MakeWorkDir("startup_" + CodePageLetters());
+    ASSERT_TRUE(CopyFileTo(KavoExePath(), dir + "\\kavo.exe"));
+    Program kavo;
+    ASSERT_TRUE(StartProgram(kavo, "\"" + dir + "\\kavo.exe\"", dir));
+    HWND window = WaitForWindow(kavo.id, "#32770", NULL);
+    ASSERT_TRUE(window != NULL) << Escaped(dir);
+    EXPECT_TRUE(GetDlgItem(window, IDC_PROGRAM) != NULL);
+    ClickButton(window, IDCANCEL);
+    EXPECT_EQ(0u, WaitForExit(kavo));
+}
+
 TEST(Dialog, UnregisteredFace)
 {
     const struct {
@@ -464,7 +481,7 @@ TEST(CodePageDialog, MessagesReadAsJapanese)
 {
     KavoDialog kavo;
     ASSERT_TRUE(OpenKavoDialog(kavo, "cp_dialog_texts", ""));
-    std::wstring programDir = FromCodePage(CP_ACP, kavo.dir) + L"\\tools_" + CodePageLetters();
+    std::wstring programDir = FromCodePage(CP_ACP, kavo.dir + "\\tools_" + CodePageLetters());
     ASSERT_TRUE(CreateDirectoryW(programDir.c_str(), NULL));
     ASSERT_TRUE(AllowOthersToWrite(ToCodePage(CP_ACP, programDir)));
     SetControlText(kavo.window, IDC_PROGRAM, ToCodePage(CP_ACP, programDir + L"\\app.exe"));

@@ -34,6 +34,8 @@ struct BadIni {
     int selection = 0;   // of the exit-method list; -1 none
     // The hosted test program is started by the service.
     bool hosts = true;
+    // The program path is no text of the code page: the service refuses it.
+    bool notInCodePage = false;
     // Lines of the file that are not kavo's and must survive a save.
     std::string foreign;
     // The stop's bound read from it, in seconds.
@@ -160,6 +162,16 @@ std::vector<BadIni> BadIniCases(const std::string& prefix, const std::string& se
         c.bytes = Ini("kavo", {"exe=" + written, "option=" + c.options, "name=" + c.service, "end=1"}, "\r\n");
         c.program = written.substr(0, 259);
         c.hosts = false;
+    }
+    {   // Characters no file name holds, as a conversion to the code page
+        // leaves them ('?') or as a wildcard ('*'): the service says so.
+        for (const char* wildcard : {"?", "*"}) {
+            BadIni& c = add(wildcard[0] == '?' ? "program_question_mark" : "program_asterisk");
+            c.program = c.dir + "\\hosted" + wildcard + ".exe";
+            c.bytes = Ini("kavo", lines(c), "\r\n");
+            c.hosts = false;
+            c.notInCodePage = true;
+        }
     }
     {   // A service name other than the one the service is registered under.
         BadIni& c = add("other_name");
@@ -292,7 +304,7 @@ TEST(HostileIni, DialogShowsWhatIsReadAndASaveReadsBack)
             name = service;
             SetControlText(kavo.window, IDC_SERVICE_NAME, name);
         }
-        if (program.size() < 4 || _stricmp(program.c_str() + program.size() - 4, ".exe") != 0) {
+        if (c.notInCodePage || program.size() < 4 || _stricmp(program.c_str() + program.size() - 4, ".exe") != 0) {
             program = HostedChildPath();
             SetControlText(kavo.window, IDC_PROGRAM, program);
         }
@@ -387,15 +399,70 @@ TEST(HostileIniService, WhatTheServiceStarts)
             EXPECT_FALSE(FileExists(log));
             EXPECT_NE(0u, reported.dwWin32ExitCode);
             EXPECT_NE((DWORD)ERROR_PROCESS_ABORTED, reported.dwWin32ExitCode);
+            EXPECT_EQ(c.notInCodePage, reported.dwWin32ExitCode == ERROR_NO_UNICODE_TRANSLATION);
         }
-        // Started and closed on the stop; no program named, or one that cannot start.
+        // Started and closed on the stop; no program named, one the code page
+        // does not hold, or one that cannot start.
         std::vector<EventEntry> entries = EventEntriesSince(mark, name);
-        EXPECT_EQ(c.hosts ? "100 information, 103 information" : c.program.empty() ? "110 error" : "111 error",
+        EXPECT_EQ(c.hosts           ? "100 information, 103 information"
+                  : c.program.empty() ? "110 error"
+                  : c.notInCodePage   ? "113 error"
+                                      : "111 error",
                   BriefOf(entries));
+        if (c.notInCodePage && entries.size() == 1) {
+            EXPECT_EQ((std::vector<std::string>{c.program, "932"}), entries[0].strings);
+        }
         if (c.program.empty() && entries.size() == 1) {
             EXPECT_EQ((std::vector<std::string>{c.dir + "\\kavo.ini"}), entries[0].strings);
         }
         SetFileAttributesA((c.dir + "\\kavo.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+// A program path saved as code page 932 bytes (a folder テスト that exists),
+// read under the system's code page: on 932 it runs; on 65001 those bytes are
+// no UTF-8, and the service says so (never "file not found": the folder
+// exists); on 1252 and 936 the same bytes are letters of another name, which
+// names no file.
+TEST(CodePageHostileIni, AShiftJisProgramPathUnderTheSystemsCodePage)
+{
+    const std::string name = "kavo_cp_shift_jis";
+    ServiceGuard guard(name);
+    // A folder of each code page's own: one whose name another code page
+    // cannot hold is not deleted through the ANSI functions.
+    std::string dir = MakeWorkDir("cp_shift_jis_" + std::to_string(GetACP()));
+    WCHAR wideDir[MAX_PATH];
+    ASSERT_NE(0, MultiByteToWideChar(CP_ACP, 0, dir.c_str(), -1, wideDir, MAX_PATH));
+    std::wstring programDir = std::wstring(wideDir) + L"\\\u30c6\u30b9\u30c8";
+    WCHAR wideChild[MAX_PATH];
+    ASSERT_NE(0, MultiByteToWideChar(CP_ACP, 0, HostedChildPath().c_str(), -1, wideChild, MAX_PATH));
+    ASSERT_TRUE(CreateDirectoryW(programDir.c_str(), NULL));
+    ASSERT_TRUE(CopyFileW(wideChild, (programDir + L"\\hosted_child.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileTo(KavoExePath(), dir + "\\kavo.exe"));
+    std::string program = dir + "\\\x83\x65\x83\x58\x83\x67\\hosted_child.exe";
+    std::string log = dir + "\\child.log";
+    ASSERT_TRUE(WriteFileBytes(dir + "\\kavo.ini", Ini("kavo", {"exe=" + program, "option=" + log, "name=" + name}, "\r\n")));
+    ASSERT_TRUE(CreateServiceFor(name, QuotedPath(dir + "\\kavo.exe")));
+
+    size_t mark = EventLogMark();
+    SERVICE_STATUS_PROCESS reported = {};
+    if (GetACP() == 932) {
+        ASSERT_TRUE(StartServiceNow(name));
+        WaitForLogLine(log, "ready");
+        ASSERT_TRUE(StopServiceNow(name));
+        WaitForServiceState(name, SERVICE_STOPPED);
+        EXPECT_EQ("100 information, 103 information", BriefOf(EventEntriesSince(mark, name)));
+        return;
+    }
+    ASSERT_TRUE(StartUntilStopped(name, &reported));
+    EXPECT_FALSE(FileExists(log));
+    std::vector<EventEntry> entries = EventEntriesSince(mark, name);
+    if (GetACP() == 65001) {
+        EXPECT_EQ((DWORD)ERROR_NO_UNICODE_TRANSLATION, reported.dwWin32ExitCode);
+        EXPECT_EQ("113 error", BriefOf(entries));
+    } else {
+        EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, reported.dwWin32ExitCode);
+        EXPECT_EQ("111 error", BriefOf(entries));
     }
 }
 

@@ -242,6 +242,16 @@ TEST(Resources, EventTextsInJapaneseAndEnglish)
          "管理者以外のユーザーも次のファイルまたはフォルダーを変更できるため、プログラムを起動しませんでした。"
          "\r\n{1}\r\n変更できるアカウント: {2}\r\n"
          "管理者だけが変更できるようにしてから、サービスを起動してください。"},
+        {113,
+         "The program was not started because this path holds bytes that are not valid in the system's ANSI "
+         "code page ({2}), or a character that code page cannot hold (shown as ? or *):\r\n{1}\r\nThe paths in "
+         "kavo.ini are read in that code page. After the system's code page has changed, set the program again "
+         "in kavo's dialog and save; use only folder and file names the code page can hold.",
+         "次のパスに、システムの ANSI コード ページ ({2}) では正しくないバイトか、このコード ページで表せない文字 "
+         "(? や * になります) が含まれているため、プログラムを起動しませんでした。\r\n{1}\r\n"
+         "kavo.ini のパスはこのコード ページで読み取ります。システムのコード ページを変更したあとは、"
+         "kavo のダイアログでプログラムを設定し直して保存してください。"
+         "フォルダー名とファイル名には、このコード ページで表せる文字だけを使ってください。"},
     };
     LoadedExe exe;
     ASSERT_TRUE(exe.module);

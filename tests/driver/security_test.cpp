@@ -211,6 +211,59 @@ TEST(CodePageSecurityService, AnUnreadablePathIsNamedInJapanese)
               entries[0].wideStrings);
 }
 
+// A folder named in the code page's own letters that others may change holds
+// the program's folder: the service starts nothing and names that folder,
+// however the path is written (with "..", or with slashes, which the system
+// takes for backslashes); the same path runs when only administrators may
+// change it.
+TEST(CodePageSecurityService, AFolderNamedInTheCodePageIsJudged)
+{
+    enum Written { kAsIs, kWithDots, kWithSlashes };
+    const struct {
+        const char* what;
+        Written written;
+        bool writable;
+    } cases[] = {
+        {"with dots, only administrators", kWithDots, false},
+        {"as is", kAsIs, true},
+        {"with dots", kWithDots, true},
+        {"with slashes", kWithSlashes, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        KavoService service("kavo_cp_writable", "cp_writable", "kavo");
+        std::string top = service.dir.substr(0, service.dir.find_last_of('\\'));
+        std::string namedDir = top + "\\" + CodePageLetters();
+        std::string programDir = namedDir + "\\bin";
+        ASSERT_TRUE(CreateDirectoryA(namedDir.c_str(), NULL));
+        ASSERT_TRUE(CreateDirectoryA(programDir.c_str(), NULL));
+        ASSERT_TRUE(CopyFileTo(HostedChildPath(), programDir + "\\hosted_child.exe"));
+        std::string written = c.written == kWithDots      ? programDir + "\\..\\bin\\.\\hosted_child.exe"
+                              : c.written == kWithSlashes ? top + "/" + CodePageLetters() + "/bin/hosted_child.exe"
+                                                          : programDir + "\\hosted_child.exe";
+        ASSERT_TRUE(RegisterKavo(service, KavoIni(written, service.log + " -exit-after=300", service.guard.name, "0")));
+        if (c.writable) {
+            ASSERT_TRUE(AllowOthersToWrite(namedDir));
+        }
+
+        size_t mark = EventLogMark();
+        SERVICE_STATUS_PROCESS reported = {};
+        ASSERT_TRUE(StartUntilStopped(service.guard.name, &reported));
+        EXPECT_EQ(c.writable ? (DWORD)ERROR_INVALID_ACL : 0u, reported.dwWin32ExitCode);
+        EXPECT_EQ(!c.writable, FileExists(service.log));
+        std::vector<EventEntry> entries = EventEntriesSince(mark, service.guard.name);
+        if (c.writable) {
+            EXPECT_EQ("112 error", BriefOf(entries));
+            if (entries.size() == 1) {
+                EXPECT_EQ((std::vector<std::string>{namedDir + "\\", "Everyone"}), entries[0].strings)
+                    << Escaped(entries[0].strings[0]);
+            }
+        } else {
+            EXPECT_EQ("100 information, 101 information", BriefOf(entries));
+        }
+    }
+}
+
 // ---- The mutex and the windows of the service process ----
 
 std::string MutexName(const std::string& serviceName)

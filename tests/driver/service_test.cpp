@@ -20,19 +20,28 @@ std::string KavoIni(const std::string& exe, const std::string& options, const st
            std::to_string(exitMethod) + "\r\n";
 }
 
-TEST(HostService, CommandLineAndWorkingDirectory)
+// The program runs in its own folder, as the path names it: also a folder
+// named in the code page's own letters, and a path written with "..", "." or
+// slashes, which the system starts and kavo judges as the folder they name.
+TEST(CodePageHostService, CommandLineAndWorkingDirectory)
 {
+    enum Written { kAsIs, kWithDots, kWithSlashes };
+    const std::string letters = CodePageLetters();
     const struct {
-        const char* folder;   // holds the hosted program, under the test's folder
+        std::string folder;   // holds the hosted program, under the test's folder
         const char* options;
+        Written written;
     } cases[] = {
-        {"prog", "-x \"quoted arg\""},
-        {"prog", ""},   // the line then ends in a space
-        {"dir with space", "-x"},
-        {"jp" HYO "dir", "-x"},
+        {"prog", "-x \"quoted arg\"", kAsIs},
+        {"prog", "", kAsIs},   // the line then ends in a space
+        {"dir with space", "-x", kAsIs},
+        {GetACP() == 932 ? "jp" HYO "dir" : "prog", "-x", kAsIs},
+        {"prog " + letters, "-x", kAsIs},
+        {letters, "", kWithDots},
+        {letters, "", kWithSlashes},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(Escaped(c.folder) + " " + c.options);
+        SCOPED_TRACE(Escaped(c.folder) + " " + c.options + " " + std::to_string(c.written));
         KavoService service("kavo_cmdline", "service_cmdline");
         std::string programDir = service.dir + "\\" + c.folder;
         ASSERT_TRUE(CreateDirectoryA(programDir.c_str(), NULL));
@@ -40,12 +49,15 @@ TEST(HostService, CommandLineAndWorkingDirectory)
         ASSERT_TRUE(CopyFileTo(HostedChildPath(), program));
         // Unquoted, "...\dir with space\hosted_child.exe" would start "...\dir.exe".
         ASSERT_TRUE(CopyFileTo(HostedChildPath(), service.dir + "\\dir.exe"));
+        std::string written = c.written == kWithDots      ? programDir + "\\.\\..\\" + c.folder + "\\hosted_child.exe"
+                              : c.written == kWithSlashes ? service.dir + "/" + c.folder + "/hosted_child.exe"
+                                                          : program;
         std::string options = service.log + (*c.options ? " " : "") + c.options;
-        ASSERT_TRUE(RegisterKavo(service, KavoIni(program, options, service.guard.name, 0)));
+        ASSERT_TRUE(RegisterKavo(service, KavoIni(written, options, service.guard.name, 0)));
 
         ASSERT_TRUE(StartServiceNow(service.guard.name));
         WaitForLogLine(service.log, "ready");
-        EXPECT_EQ("command-line " + QuotedPath(program) + " " + options, WaitForLogLine(service.log, "command-line "));
+        EXPECT_EQ("command-line " + QuotedPath(written) + " " + options, WaitForLogLine(service.log, "command-line "));
         EXPECT_EQ("current-directory " + programDir, WaitForLogLine(service.log, "current-directory "));
         EXPECT_EQ(1u, LogLinesStartingWith(service.log, "start ").size());
         // dir.exe, had it been started, would have taken "with" for its log.

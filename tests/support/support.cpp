@@ -58,6 +58,22 @@ static void DeleteTree(const std::string& dir)
     RemoveDirectoryA(dir.c_str());
 }
 
+std::string CodePageLetters()
+{
+    switch (GetACP()) {
+    case 932:
+        return "\x83\x65\x83\x58\x83\x67";
+    case 65001:
+        return "\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88";
+    case 1252:
+        return "Caf\xe9";
+    case 936:
+        return "\xb7\xfe\xce\xf1\xc6\xf7";
+    default:
+        return "cp";
+    }
+}
+
 std::string MakeWorkDir(const std::string& name)
 {
     // BuildDir\wine is the test prefix's root; the bench runs with a prefix elsewhere.
@@ -296,12 +312,6 @@ std::string ToCodePage(UINT codePage, const std::wstring& text)
     bytes.resize(WideCharToMultiByte(codePage, 0, text.data(), (int)text.size(), &bytes[0], (int)bytes.size(),
                                      NULL, NULL));
     return bytes;
-}
-
-std::wstring CodePageLetters()
-{
-    UINT codePage = GetACP();
-    return codePage == 1252 ? L"Caf\u00e9" : codePage == 936 ? L"\u670d\u52a1\u5668" : L"\u30c6\u30b9\u30c8";
 }
 
 HWND WaitForWindowAt(Where where, DWORD processId, const char* className, const char* caption,
@@ -822,9 +832,9 @@ std::string WaitForLogLineAt(Where where, const std::string& path, const std::st
     return line;
 }
 
-// The service processes' debug output, where the bench sends it.
-// In the Wine root of the run: the build tree's "wine", or the one the rows
-// under another code page name (KAVO_WINE_ROOT, a folder beside it).
+// The service processes' debug output, where the bench sends it: in the root
+// of the prefix the test runs in, beside the build tree's own "wine" (the rows
+// under other code pages run in "wine-1252" and the like, KAVO_WINE_ROOT).
 static std::string ServicesDebugLog()
 {
     const char* root = getenv("KAVO_WINE_ROOT");

@@ -31,6 +31,10 @@ std::string HostedChildPath();
 // 64-bit driver reads the 32-bit file that way), otherwise KavoExePath().
 std::string ExaminedExePath();
 
+// Letters of the system's ANSI code page, in its bytes, to end a folder's
+// name with: テスト on 932 and 65001, Café on 1252, 服务器 on 936; "cp" on any other.
+std::string CodePageLetters();
+
 // A fresh, empty folder for one test: BuildDir\wine\work\<name>.
 std::string MakeWorkDir(const std::string& name);
 bool CopyFileTo(const std::string& source, const std::string& destination);
@@ -119,9 +123,6 @@ std::wstring WideWindowText(HWND window);
 // Text between UTF-16 and the bytes of a code page (CP_ACP: the system's).
 std::wstring FromCodePage(UINT codePage, const std::string& bytes);
 std::string ToCodePage(UINT codePage, const std::wstring& text);
-// Letters of the system's ANSI code page for names of the rows that run under
-// each: テスト on 932 and 65001, Café on 1252, 服务器 on 936.
-std::wstring CodePageLetters();
 
 // Bytes as a C-style escaped text, for failure messages.
 std::string Escaped(const std::string& bytes);
