@@ -17,6 +17,7 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 void ApplyChosenProgram(HWND dialog, const char* path);
 
 // Names a path that someone other than administrators may change and who
-// (format: a text with two %s, the path and the account), owned by the dialog
-// with caption "kavo", and asks whether to go on; 1 on Yes.
-int AskAboutWritablePath(HWND dialog, const char* format, const char* path, const char* account);
+// (format: a text with two %s, the path and the account with kavo's note after
+// it, as FindPathWritableByOthers gives them), owned by the dialog with caption
+// "kavo", and asks whether to go on; 1 on Yes.
+int AskAboutWritablePath(HWND dialog, const char* format, const char* path, const char* account, const char* note);

@@ -2,6 +2,7 @@
 
 #include "dialog/dialog.h"
 #include "entry/context.h"
+#include "entry/display.h"
 #include "host/launch.h"
 #include "host/write_access.h"
 #include "resources/messages.h"
@@ -18,17 +19,18 @@ void TestLaunch(HWND dialog, const char* programPath, const char* options, ExitM
     HoldProgram(&program, programPath, options);
     char writablePath[TEXT_SIZE];
     char writer[TEXT_SIZE];
+    const char* writerNote;
     PROCESS_INFORMATION child;
     int launched = (!FindProgramPathWritableByOthers(program.file, writablePath, sizeof writablePath, writer,
-                                                     sizeof writer) ||
-                    AskAboutWritablePath(dialog, kTextTestWritableByOthers, writablePath, writer)) &&
+                                                     sizeof writer, &writerNote) ||
+                    AskAboutWritablePath(dialog, kTextTestWritableByOthers, writablePath, writer, writerNote)) &&
                    LaunchChild(&program, &child);
     ReleaseProgram(&program);
     if (!launched)
         return;
     WaitForInputIdle(child.hProcess, kIdleWaitLimit);
     SetForegroundWindow(dialog);
-    MessageBoxA(dialog, kTextTestStarted, kCaptionKavo, MB_OK);
+    ShowMessage(dialog, kTextTestStarted, kCaptionKavo, MB_OK);
 
     // Closed as a service stop closes it, within the same bound (kavo.ini's
     // stoptimeout) counted from OK: a window that does not handle its message

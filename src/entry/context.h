@@ -23,6 +23,11 @@ struct ProgramContextRecord {
     int IsWindowsNT;
     UINT AnsiCodePage;              // the system's ANSI code page (GetACP), read once at start
     DWORD WindowsVersion;           // major * 256 + minor, as GetVersionExA says (KAVO_WINDOWS_VERSION)
+    // How kavo's texts (code page 932) are shown (entry/display.h): converted
+    // from that code page where the system has its table, else taken as ANSI
+    // (CP_ACP); through the Unicode functions when the ANSI code page is not 932.
+    UINT KavoTextCodePage;
+    int ConvertsKavoTexts;
     int InSystemFolder;             // this file lies in the system or the Windows folder
     int IsRegistered;               // the configured name's service is this file's own
     int WasRunning;                 // it was not stopped when the program started

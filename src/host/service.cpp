@@ -506,6 +506,7 @@ static DWORD WINAPI RunStartSteps(void* parameter)
     HoldProgram(&program, ProgramContext.Config.programPath, ProgramContext.Config.options);
     char writablePath[TEXT_SIZE];
     char writer[TEXT_SIZE];
+    const char* writerNote;
     // A path the code page does not hold names no file, or another one.
     const char* unheldPath = !IsValidAnsiText(ProgramContext.ModulePath)            ? ProgramContext.ModulePath
                              : !IsValidAnsiText(ProgramContext.Config.programPath) ? ProgramContext.Config.programPath
@@ -513,8 +514,9 @@ static DWORD WINAPI RunStartSteps(void* parameter)
     if (unheldPath) {
         LogPathNotInCodePage(unheldPath);
         start->outcome = kRefusedPathNotInCodePage;
-    } else if (FindPathWritableByOthers(program.file, writablePath, sizeof writablePath, writer, sizeof writer)) {
-        LogStartRefused(writablePath, writer);
+    } else if (FindPathWritableByOthers(program.file, writablePath, sizeof writablePath, writer, sizeof writer,
+                                        &writerNote)) {
+        LogStartRefused(writablePath, writer, writerNote);
         start->outcome = kRefusedWritableByOthers;
     } else {
         start->launched = LaunchSuspendedChild(&program, &start->child);
