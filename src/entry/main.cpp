@@ -6,6 +6,7 @@
 
 #include "dialog/dialog.h"
 #include "entry/context.h"
+#include "entry/display.h"
 #include "entry/load_proc.h"
 #include "host/service.h"
 #include "resources/messages.h"
@@ -60,6 +61,7 @@ static void NarrowDllSearch()
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     NarrowDllSearch();
+    ChooseTextDisplay();
     char modulePath[TEXT_SIZE];
     DWORD length = GetModuleFileNameA(NULL, modulePath, sizeof modulePath);
     if (length >= sizeof modulePath)
