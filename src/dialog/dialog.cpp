@@ -173,7 +173,7 @@ static void OnOk(HWND dialog)
     }
 
     if (MessageBoxA(dialog, kTextAskRegister, kCaptionKavo, MB_YESNO) == IDYES) {
-        if (RegisterAsService()) {
+        if (RegisterAsService(SERVICE_DEMAND_START)) {
             if (!SetRestartOnFailure())
                 MessageBoxA(dialog, kTextRestartNotSet, kCaptionKavo, MB_OK);
             if (MessageBoxA(dialog, kTextAskStart, kCaptionKavo, MB_YESNO) == IDYES)

@@ -107,15 +107,17 @@ void InstallEventSource(const char* serviceName)
     }
 }
 
-void RemoveEventSource(const char* serviceName)
+int RemoveEventSource(const char* serviceName)
 {
+    int removed = 0;
     for (int standIn = 0; standIn < 2; ++standIn) {
         char name[sizeof ProgramContext.EventSource];
         char key[sizeof kSourcesKey + sizeof name];
         if (FormSource(serviceName, standIn, name, sizeof name, key, sizeof key) &&
             ReadSourceOwner(name, key) == kSourceOurs)
-            RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
+            removed |= RegDeleteKeyA(HKEY_LOCAL_MACHINE, key) == ERROR_SUCCESS;
     }
+    return removed;
 }
 
 void NoteWindowAsked(HWND window)

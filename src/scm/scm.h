@@ -22,9 +22,9 @@ void ProbeRegisteredService();
 // path goes to otherPath (size bytes, cut to fit).
 ServiceOwner FindServiceOwner(const char* name, char* otherPath, size_t size);
 
-// Registers this program file as the service (own process, on demand, local
-// system), with its event source.
-int RegisterAsService();
+// Registers this program file as the service (own process, local system;
+// startType SERVICE_DEMAND_START or SERVICE_AUTO_START), with its event source.
+int RegisterAsService(DWORD startType);
 
 // Sets the service's recovery: restarts after a failure, a stop with an error
 // counting as one where Windows knows that setting (Vista and later). 1 when
