@@ -195,4 +195,170 @@ TEST(Command, RefusesWhatCannotBeServedAndChangesNothing)
     EXPECT_EQ("[kavo]\r\nname=another\r\n", ReadFileBytes(withIni + "\\kavo.ini"));
 }
 
+// What one install is given, and what it must leave.
+struct Install {
+    const char* what;
+    std::wstring arguments;
+    bool throughCmd;
+    std::string name;
+    std::string folder;        // where kavo.exe and kavo.ini must land
+    std::string ini;           // kavo.ini's bytes
+    std::string log;           // where the hosted program logs
+    std::string commandLine;   // as the hosted program receives it
+    std::string currentDirectory;
+    const char* close;         // the hosted program's close line on uninstall
+};
+
+// Installs, checks what the service control manager, kavo.ini and the hosted
+// program show, and removes again.
+void InstallRunAndRemoveAt(Where where, const Install& install, const std::string& dir)
+{
+    SCOPED_TRACE(::testing::Message() << install.what << " (" << where.file << ":" << where.line << ")");
+    ServiceGuard guard(install.name);
+    std::string output;
+    size_t mark = EventLogMark();
+    // Wine's service manager keeps no failure flag: the restarts are set.
+    EXPECT_EQ(0u, RunKavo(install.arguments, dir, &output, install.throughCmd)) << output;
+    EXPECT_NE(std::string::npos, output.find(Utf8("installed and running: " + install.name))) << output;
+    EXPECT_NE(std::string::npos, output.find(u8"登録して起動した")) << output;
+    EXPECT_EQ(install.ini, ReadFileBytes(install.folder + "\\kavo.ini"));
+    EXPECT_TRUE(ReadFileBytes(KavoExePath()) == ReadFileBytes(install.folder + "\\kavo.exe")) << "kavo.exe copied";
+    EXPECT_EQ("", TakeMarkers(dir)) << output;
+
+    ServiceRegistration registration = ReadServiceRegistration(install.name);
+    ASSERT_TRUE(registration.found) << output;
+    EXPECT_EQ(Quoted(install.folder + "\\kavo.exe"), registration.binaryPath);
+    EXPECT_EQ((DWORD)SERVICE_AUTO_START, registration.startType);
+    EXPECT_EQ((DWORD)SERVICE_WIN32_OWN_PROCESS, registration.serviceType);
+    ExpectRestartOnFailure(install.name, true, mark);
+    EXPECT_EQ("EventMessageFile=" + install.folder + "\\kavo.exe; TypesSupported=7; kavo=1",
+              DescribeEventSource(install.name));
+
+    // A result only once the service runs.
+    SERVICE_STATUS status = {};
+    EXPECT_TRUE(QueryServiceState(install.name, &status));
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, status.dwCurrentState);
+    WatchServiceOf(install.name, install.log);
+    EXPECT_EQ("command-line " + install.commandLine, WaitForLogLine(install.log, "command-line "));
+    EXPECT_EQ("current-directory " + install.currentDirectory, WaitForLogLine(install.log, "current-directory "));
+    WaitForLogLine(install.log, "ready");
+
+    // A handle the test holds would keep the deleted service registered.
+    ForgetServiceOf(install.name);
+    EXPECT_EQ(0u, RunKavo(Wide("/uninstall " + Quoted(install.name)), dir, &output)) << output;
+    EXPECT_NE(std::string::npos, output.find(Utf8("removed: " + install.name))) << output;
+    EXPECT_FALSE(ReadServiceRegistration(install.name).found);
+    EXPECT_EQ("missing", DescribeEventSource(install.name));
+    EXPECT_EQ(install.close, WaitForLogLine(install.log, "close "));
+    EXPECT_EQ("exit 0", WaitForLogLine(install.log, "exit "));
+    // The folder stays with kavo.exe and kavo.ini, as the dialog leaves them.
+    EXPECT_TRUE(FileExists(install.folder + "\\kavo.ini"));
+}
+#define InstallRunAndRemove(...) InstallRunAndRemoveAt(HERE, __VA_ARGS__)
+
+TEST(Command, InstallRunAndRemoveServices)
+{
+    std::string dir = MakeWorkDir("command_install");
+    std::string programDir = dir + "\\R&D (x86) " HYO;
+    std::string program = programDir + "\\app.exe";
+    ASSERT_TRUE(CreateDirectoryA(programDir.c_str(), NULL));
+    ASSERT_TRUE(CopyFileTo(HostedChildPath(), program));
+    std::string logDir = dir + "\\" HYO;
+    ASSERT_TRUE(CreateDirectoryA(logDir.c_str(), NULL));
+
+    // Paths and options in Japanese and with spaces; FOLDER and a folder above
+    // it made, administrators-only, from the top.
+    std::string name = "kavo command typed";
+    std::string folder = dir + "\\made " HYO "\\service " HYO;
+    std::string log = logDir + "\\typed.log";
+    InstallRunAndRemove(Install{"typed", Wide("/install " + Quoted(name) + " " + Quoted(program) + " /option:" +
+                                              Quoted(log) + " /end:1 /folder:" + Quoted(folder)),
+                                false, name, folder, KavoIni(program, log, name, "1"), log,
+                                Quoted(program) + " " + log, programDir, "close SC_CLOSE main1 unowned visible"},
+                        dir);
+
+    // The README's example of options with quotes, typed at cmd: the hosted
+    // program gets -config "C:\R&D (x86)\app.ini" and logs there. A name with a
+    // space in front is written in quotes, as the dialog does; the folder is
+    // the default one; a relative program is taken from the current folder;
+    // the stop timeout is written when given.
+    std::string readmeDir = "C:\\R&D (x86)";
+    bool madeReadmeDir = CreateDirectoryA(readmeDir.c_str(), NULL) != 0;
+    std::string readmeLog = readmeDir + "\\app.ini";
+    DeleteFileA(readmeLog.c_str());
+    char programFiles[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("ProgramW6432", programFiles, sizeof programFiles);
+    if (length == 0 || length >= sizeof programFiles)
+        length = GetEnvironmentVariableA("ProgramFiles", programFiles, sizeof programFiles);
+    ASSERT_TRUE(length > 0 && length < sizeof programFiles);
+    std::string spaced = " kavo command readme";
+    std::string defaultFolder = std::string(programFiles) + "\\kavo\\" + spaced;
+    bool hadKavoFolder = FileExists(std::string(programFiles) + "\\kavo");
+    InstallRunAndRemove(
+        Install{"the README's options",
+                Wide("/install " + Quoted(spaced) + " \"R&D (x86) " HYO "\\app.exe\" \"/option:-config \"\"" +
+                     readmeLog + "\"\"\" /stoptimeout:45"),
+                true, spaced, defaultFolder,
+                "[kavo]\r\nexe=" + program + "\r\noption=-config \"" + readmeLog + "\"\r\nname=\"" + spaced +
+                    "\"\r\nend=0\r\nstoptimeout=45\r\n",
+                readmeLog, Quoted(program) + " -config \"" + readmeLog + "\"", programDir,
+                "close WM_CLOSE main1 unowned visible"},
+        dir);
+    DeleteFileA((defaultFolder + "\\kavo.exe").c_str());
+    DeleteFileA((defaultFolder + "\\kavo.ini").c_str());
+    RemoveDirectoryA(defaultFolder.c_str());
+    if (!hadKavoFolder)
+        RemoveDirectoryA((std::string(programFiles) + "\\kavo").c_str());
+    DeleteFileA(readmeLog.c_str());
+    if (madeReadmeDir)
+        RemoveDirectoryA(readmeDir.c_str());
+
+    // Values the profile functions would read back changed: options that
+    // start with a tab and hold what cmd would run, a name wholly in single
+    // quotes. Both are written in one more pair of quotes.
+    std::string quotedName = "'kavo command q'";
+    std::string tabbedLog = dir + "\\tabbed.log";
+    std::string options = "\t" + tabbedLog + " -x \"a&type nul>pwn1.txt&rem \"";
+    folder = dir + "\\service q";
+    InstallRunAndRemove(Install{"options and a name that need quotes",
+                                Wide("/install " + Quoted(quotedName) + " " + Quoted(program) + " \"/option:\t" + tabbedLog +
+                                     " -x \"\"a&type nul>pwn1.txt&rem \"\"\" /end:1 /folder:" + Quoted(folder)),
+                                true, quotedName, folder,
+                                KavoIni(program, Quoted(options), Quoted(quotedName), "1"), tabbedLog,
+                                Quoted(program) + " " + options, programDir, "close SC_CLOSE main1 unowned visible"},
+                        dir);
+}
+
+// A start that fails (the program ends at once): the service and kavo.ini go
+// again; kavo.exe and the event source stay, so that the entries that explain
+// the failure can be read, and /uninstall then removes the source.
+TEST(Command, FailedStartIsUndoneAndExplained)
+{
+    std::string dir = MakeWorkDir("command_failed");
+    std::string program = dir + "\\app.exe";
+    ASSERT_TRUE(CopyFileTo(HostedChildPath(), program));
+    ServiceGuard failing("kavo command failing");
+    std::string folder = dir + "\\made\\service";
+    std::string output;
+    EXPECT_EQ(3u, RunKavo(Wide("/install " + Quoted(failing.name) + " " + Quoted(program) +
+                               " \"/option:-no-window -exit-after=0 -exit-code=3 " + dir + "\\failing.log\"" +
+                               " /folder:" + Quoted(folder)),
+                          dir, &output))
+        << output;
+    EXPECT_NE(std::string::npos, output.find("not RUNNING: 1, 1066, 3")) << output;
+    EXPECT_NE(std::string::npos, output.find("kept for the event log: " + folder + "\\kavo.exe")) << output;
+    EXPECT_NE(std::string::npos, output.find("kept for the event log: kavo command failing")) << output;
+    EXPECT_EQ(std::string::npos, output.find("left behind")) << output;
+    EXPECT_FALSE(ReadServiceRegistration(failing.name).found) << output;
+    EXPECT_FALSE(FileExists(folder + "\\kavo.ini")) << output;
+    EXPECT_EQ("EventMessageFile=" + folder + "\\kavo.exe; TypesSupported=7; kavo=1",
+              DescribeEventSource(failing.name));
+
+    EXPECT_EQ(0u, RunKavo(Wide("/uninstall " + Quoted(failing.name)), dir, &output)) << output;
+    EXPECT_NE(std::string::npos, output.find("removed: kavo command failing")) << output;
+    EXPECT_EQ("missing", DescribeEventSource(failing.name));
+    // Nothing else is there to remove.
+    EXPECT_EQ(2u, RunKavo(Wide("/uninstall " + Quoted(failing.name)), dir, &output)) << output;
+}
+
 }  // namespace
