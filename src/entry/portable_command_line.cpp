@@ -279,6 +279,13 @@ FolderFault CheckFolderPath(char16_t* fullPath)
     return kFolderFine;
 }
 
+int IsPlainFolder(uint32_t attributes)
+{
+    const uint32_t directory = 0x10;     // FILE_ATTRIBUTE_DIRECTORY
+    const uint32_t reparse = 0x400;      // FILE_ATTRIBUTE_REPARSE_POINT
+    return (attributes & (directory | reparse)) == directory;
+}
+
 int FormKavoServiceFile(char16_t* file, size_t size, const char16_t* registeredPath)
 {
     const char16_t* start = registeredPath;

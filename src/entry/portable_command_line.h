@@ -15,6 +15,7 @@
 #pragma once
 
 #include <stddef.h>
+#include <stdint.h>
 
 #include "settings/settings.h"
 
@@ -66,6 +67,11 @@ void ParseCommandLine(const char16_t* line, CommandLine* command);
 // made administrators-only would take every folder of the drive along.
 enum FolderFault { kFolderFine, kFolderNotOnDrive, kFolderRoot, kFolderCharacter };
 FolderFault CheckFolderPath(char16_t* fullPath);
+
+// 1 when a folder on FOLDER's path, by its attributes (FILE_ATTRIBUTE_*), may
+// hold kavo: a folder, and no junction, symbolic link or other reparse point,
+// which would send what is made below it elsewhere.
+int IsPlainFolder(uint32_t attributes);
 
 // 1 when a service's registered path (spaces around it and the quotation
 // marks that enclose it are no part of it) names a kavo.exe or kavo64.exe

@@ -169,6 +169,25 @@ TEST(CommandLine, FolderPathsKavoServesFrom)
     }
 }
 
+// Wine shows no folder as a reparse point (a Unix link reads as the folder it
+// points to) and makes no junctions: the rule is proven here.
+TEST(CommandLine, FoldersThatMayHoldKavo)
+{
+    const struct {
+        uint32_t attributes;
+        int plain;
+    } cases[] = {
+        {0x10, 1},           // a folder
+        {0x10 | 0x20 | 0x4, 1},   // archived, system
+        {0x10 | 0x400, 0},   // a junction or a symbolic link to a folder
+        {0x400, 0},          // a link to a file
+        {0x20, 0},           // a file
+        {0x80, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.plain, IsPlainFolder(c.attributes)) << std::hex << c.attributes;
+}
+
 TEST(CommandLine, WhichServicesAreKavos)
 {
     const struct {

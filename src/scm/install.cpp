@@ -10,7 +10,6 @@
 #include "host/launch.h"
 #include "host/write_access.h"
 #include "resources/messages.h"
-#include "scm/portable_service_wait.h"
 #include "scm/scm.h"
 #include "settings/portable_stop_timeout.h"
 #include "text/sjis_path.h"
@@ -20,9 +19,11 @@
 // kavo reports RUNNING once the program runs; a program that fails at once
 // (a missing DLL, a refused argument) has ended by then.
 static const DWORD kSettleMs = 2000;
-// The longest a start may take while the service shows progress: kavo itself
-// reports RUNNING within moments, whatever the program does.
+// The longest a start may take: kavo reports RUNNING within moments of its
+// start, whatever the program does, unless the machine is overloaded.
 static const DWORD kStartLimitMs = 60000;
+// How often the state is read meanwhile.
+static const DWORD kPollMs = 100;
 // The most folders on FOLDER's path, its drive's root included; a path of 259
 // characters has at most 128.
 enum { FOLDER_DEPTH = 130 };
@@ -175,9 +176,7 @@ static int HoldFoldersOnPath()
         BY_HANDLE_FILE_INFORMATION information;
         char account[TEXT_SIZE];
         const char* refusal = NULL;
-        if (!GetFileInformationByHandle(folder, &information) ||
-            (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) !=
-                FILE_ATTRIBUTE_DIRECTORY)
+        if (!GetFileInformationByHandle(folder, &information) || !IsPlainFolder(information.dwFileAttributes))
             refusal = kCommandLink;
         else if (FindOwnerNotAdministrator(folder, account, sizeof account))
             refusal = kCommandOwner;
@@ -201,20 +200,15 @@ static int CheckService()
             Say(kCommandRuns, other);
         return 0;
     }
-    // Opened as the registration will be: without the rights to register, stop here.
+    // Opened as the registration will be: without the rights to register, stop
+    // here. (A name that is another service's display name is refused by the
+    // registration itself, and what was made is removed again.)
     SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CREATE_SERVICE);
-    if (!manager) {
+    if (!manager)
         SayStepFailed("OpenSCManager", GetLastError());
-        return 0;
-    }
-    char key[TEXT_SIZE];
-    DWORD size = sizeof key;
-    int displayName = GetServiceKeyNameA(manager, Run.Name, key, &size) || GetLastError() == ERROR_INSUFFICIENT_BUFFER;
-    CloseServiceHandle(manager);
-    // Another service's display name: CreateService would refuse it.
-    if (displayName)
-        Say(kCommandRegistered, Run.Name);
-    return !displayName;
+    else
+        CloseServiceHandle(manager);
+    return manager != NULL;
 }
 
 // The first path the service would depend on that others may change, said; 1 when there is one.
@@ -316,22 +310,18 @@ static int WaitUntilSettled(SERVICE_STATUS* status)
     ZeroMemory(status, sizeof *status);
     SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
     SC_HANDLE service = manager ? OpenServiceA(manager, Run.Name, SERVICE_QUERY_STATUS) : NULL;
-    ServiceWait wait;
-    BeginServiceWait(&wait, GetTickCount(), kStartLimitMs);
-    DWORD runningSince = 0;
+    DWORD since = GetTickCount();
     int running = 0;
     while (service && QueryServiceStatus(service, status)) {
-        DWORD now = GetTickCount();
         DWORD state = status->dwCurrentState;
         if (state == SERVICE_RUNNING && !running) {
             running = 1;
-            runningSince = now;
+            since = GetTickCount();
         }
-        if (running ? state != SERVICE_RUNNING || now - runningSince >= kSettleMs
-                    : state != SERVICE_START_PENDING ||
-                          !ServiceWaitGoesOn(&wait, state, status->dwCheckPoint, status->dwWaitHint, now))
+        if (running ? state != SERVICE_RUNNING || GetTickCount() - since >= kSettleMs
+                    : state != SERVICE_START_PENDING || GetTickCount() - since >= kStartLimitMs)
             break;
-        Sleep(ServiceWaitPollMs(&wait, now));
+        Sleep(kPollMs);
     }
     if (service)
         CloseServiceHandle(service);
@@ -375,6 +365,7 @@ static void UndoInstall()
         char path[TEXT_SIZE];
         FormFolderAt(depth, path);
         RemoveDirectoryA(path);
+        left |= SayIfLeft(path);
     }
     if (keepSource) {
         Say(kCommandKept, Run.Kavo);
@@ -385,11 +376,6 @@ static void UndoInstall()
         left |= SayIfLeft(ProgramContext.IniPath);
     if (Run.CopiedKavo && !keepSource)
         left |= SayIfLeft(Run.Kavo);
-    for (int depth = Run.MadeFrom + Run.MadeCount - 1; depth >= Run.MadeFrom && !keepSource; --depth) {
-        char path[TEXT_SIZE];
-        FormFolderAt(depth, path);
-        left |= SayIfLeft(path);
-    }
     // Its permissions before are not known any more.
     if (Run.SecuredExisting)
         Say(kCommandPermissionsKept, Run.Folder);

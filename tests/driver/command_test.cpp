@@ -183,8 +183,9 @@ TEST(Command, RefusesWhatCannotBeServedAndChangesNothing)
         EXPECT_EQ(c.code, RunKavo(c.arguments, dir, &output, c.throughCmd)) << output;
         // "LABEL: |piece": the line starts with the label, and the piece follows.
         size_t bar = c.says.find('|');
-        if (bar != std::string::npos)
+        if (bar != std::string::npos) {
             EXPECT_EQ(0u, output.find(c.says.substr(0, bar))) << output;
+        }
         EXPECT_NE(std::string::npos, output.find(Utf8(c.says.substr(bar == std::string::npos ? 0 : bar + 1))))
             << output;
         EXPECT_EQ("", TakeMarkers(dir)) << output;
@@ -359,6 +360,29 @@ TEST(Command, FailedStartIsUndoneAndExplained)
     EXPECT_EQ("missing", DescribeEventSource(failing.name));
     // Nothing else is there to remove.
     EXPECT_EQ(2u, RunKavo(Wide("/uninstall " + Quoted(failing.name)), dir, &output)) << output;
+
+    // A name that is another service's display name: refused by the
+    // registration, and the folders made for it go again.
+    ServiceGuard named("kavo command named");
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CREATE_SERVICE);
+    SC_HANDLE service = manager ? CreateServiceA(manager, named.name.c_str(), "kavo command shown",
+                                                 SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
+                                                 SERVICE_ERROR_NORMAL, Quoted(program).c_str(), NULL, NULL, NULL,
+                                                 NULL, NULL)
+                                : NULL;
+    ASSERT_TRUE(service != NULL) << GetLastError();
+    CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+    ServiceGuard shown("kavo command shown");
+    std::string made = dir + "\\shown";
+    EXPECT_EQ(3u, RunKavo(Wide("/install \"kavo command shown\" " + Quoted(program) + " /folder:" +
+                               Quoted(made + "\\deeper")),
+                          dir, &output))
+        << output;
+    EXPECT_NE(std::string::npos, output.find("failed: CreateService (1078)")) << output;
+    EXPECT_NE(std::string::npos, output.find("nothing left behind")) << output;
+    EXPECT_FALSE(FileExists(made)) << output;
+    EXPECT_EQ("missing", DescribeEventSource("kavo command shown"));
 }
 
 }  // namespace
