@@ -165,7 +165,10 @@ void LogProgramStarted(DWORD processId)
     char bound[NUMBER_SIZE];
     wsprintfA(id, "%lu", processId);
     wsprintfA(bound, "%d", config.stopTimeout);
-    const char* strings[] = {config.programPath, config.options, id, bound, ExitMessageName()};
+    // The options may hold a password, and users may read the Application
+    // log: they stay in kavo.ini, which only administrators read. The second
+    // string stays, empty, so that the entry keeps its layout.
+    const char* strings[] = {config.programPath, "", id, bound, ExitMessageName()};
     WriteEntry(EVENTLOG_INFORMATION_TYPE, EVENT_PROGRAM_STARTED, strings, 5);
 }
 

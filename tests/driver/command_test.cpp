@@ -243,6 +243,11 @@ void InstallRunAndRemoveAt(Where where, const Install& install, const std::strin
     EXPECT_EQ("command-line " + install.commandLine, WaitForLogLine(install.log, "command-line "));
     EXPECT_EQ("current-directory " + install.currentDirectory, WaitForLogLine(install.log, "current-directory "));
     WaitForLogLine(install.log, "ready");
+    // The start's entry names the program, not its options (kavo.ini has them).
+    std::vector<EventEntry> entries = EventEntriesSince(mark, install.name);
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(100u, entries[0].id);
+    EXPECT_EQ("", entries[0].strings.size() > 1 ? entries[0].strings[1] : "missing");
 
     // A handle the test holds would keep the deleted service registered.
     ForgetServiceOf(install.name);

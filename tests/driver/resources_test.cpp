@@ -206,9 +206,9 @@ TEST(Resources, EventTextsInJapaneseAndEnglish)
         const char* japanese;
     } texts[] = {
         {100,
-         "The program was started.\r\nProgram: {1}\r\nOptions: {2}\r\nProcess ID: {3}\r\n"
+         "The program was started.\r\nProgram: {1}\r\nOptions: in kavo.ini\r\nProcess ID: {3}\r\n"
          "A stop sends {5} to its windows and ends it by force when it has not closed after {4} seconds.",
-         "プログラムを起動しました。\r\nプログラム: {1}\r\nオプション: {2}\r\nプロセス ID: {3}\r\n"
+         "プログラムを起動しました。\r\nプログラム: {1}\r\nオプション: kavo.ini を参照\r\nプロセス ID: {3}\r\n"
          "停止のときはウィンドウに {5} を送り、{4} 秒たっても終了しなければ強制終了します。"},
         {101, "The program ended by itself with exit code 0, so the service stopped.\r\nProgram: {1}\r\n"
               "It ran for {2} seconds.",
