@@ -92,6 +92,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(fault >= kFolderFine && fault <= kFolderCharacter);
     Length(path.c_str(), path.size());
 
+    uint32_t attributes = input.Byte() | (uint32_t)input.Byte() << 8;
+    FUZZ_CHECK(IsPlainFolder(attributes) == ((attributes & 0x10) && !(attributes & 0x400)));
+
     size_t fileSize = input.Byte() | (size_t)(input.Byte() & 1) << 8;
     std::vector<char16_t> file(fileSize + 1, u'x');
     if (FormKavoServiceFile(file.data(), fileSize, folder.c_str())) {
