@@ -10,7 +10,7 @@ rm -rf "$work"
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/sources"
 # What the Windows build reads, and nothing of the build trees.
-for entry in CMakeLists.txt cmake src tests examples; do
+for entry in CMakeLists.txt cmake src tests; do
     cp -r "$sources/$entry" "$work/sources/" || exit 1
 done
 fail=0

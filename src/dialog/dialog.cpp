@@ -229,7 +229,7 @@ static void OnOk(HWND dialog)
     }
 
     if (ShowMessage(dialog, kTextAskRegister, kCaptionKavo, MB_YESNO) == IDYES) {
-        if (RegisterAsService()) {
+        if (RegisterAsService(SERVICE_DEMAND_START)) {
             if (!SetRestartOnFailure())
                 ShowMessage(dialog, kTextRestartNotSet, kCaptionKavo, MB_OK);
             if (ShowMessage(dialog, kTextAskStart, kCaptionKavo, MB_YESNO) == IDYES)

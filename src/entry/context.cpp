@@ -21,7 +21,7 @@ void SetProgramPaths(const char* modulePath)
 // The service control manager starts every service with the system folder as
 // current folder (Wine: the Windows folder). A program file in one of them
 // cannot tell from the current folder who started it.
-static int IsSystemOrWindowsFolder(const char* folder)
+int IsSystemOrWindowsFolder(const char* folder)
 {
     char systemFolder[TEXT_SIZE];
     char windowsFolder[TEXT_SIZE];

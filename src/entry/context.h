@@ -59,6 +59,10 @@ extern ProgramContextRecord ProgramContext;
 // Fills ModulePath, ModuleDir and IniPath from the given program file path.
 void SetProgramPaths(const char* modulePath);
 
+// 1 for the system folder and the Windows folder, where the service control
+// manager starts services.
+int IsSystemOrWindowsFolder(const char* folder);
+
 // Decides the mode (1 service, 0 interactive) and sets IsWindowsNT,
 // InSystemFolder, IsRegistered, WasRunning and NameOwner. In the system or the
 // Windows folder it asks no service anything.

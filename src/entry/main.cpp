@@ -11,6 +11,7 @@
 #include "entry/load_proc.h"
 #include "host/service.h"
 #include "resources/messages.h"
+#include "scm/install.h"
 #include "settings/settings.h"
 
 // Whether this process's window station is the one a person sees. The service
@@ -69,6 +70,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         length = sizeof modulePath - 1;
     modulePath[length] = '\0';
     SetProgramPaths(modulePath);
+    // With arguments kavo.exe runs a command and is never the service: the
+    // service control manager starts it without any.
+    int exitCode = 0;
+    if (RunCommandLine(&exitCode))
+        return exitCode;
     LoadSettings();
     ProgramContext.ServiceMode = ProbeEnvironment();
 

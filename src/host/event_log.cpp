@@ -108,15 +108,17 @@ void InstallEventSource(const char* serviceName)
     }
 }
 
-void RemoveEventSource(const char* serviceName)
+int RemoveEventSource(const char* serviceName)
 {
+    int removed = 0;
     for (int standIn = 0; standIn < 2; ++standIn) {
         char name[sizeof ProgramContext.EventSource];
         char key[sizeof kSourcesKey + sizeof name];
         if (FormSource(serviceName, standIn, name, sizeof name, key, sizeof key) &&
             ReadSourceOwner(name, key) == kSourceOurs)
-            RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
+            removed |= RegDeleteKeyA(HKEY_LOCAL_MACHINE, key) == ERROR_SUCCESS;
     }
+    return removed;
 }
 
 void NoteWindowAsked(HWND window)
@@ -179,7 +181,10 @@ void LogProgramStarted(DWORD processId, DWORD jobError)
     wsprintfA(id, "%lu", processId);
     wsprintfA(bound, "%d", config.stopTimeout);
     wsprintfA(job, "%lu", jobError);
-    const char* strings[] = {config.programPath, config.options, id, bound, ExitMessageName(), job};
+    // The options may hold a password, and users may read the Application
+    // log: they stay in kavo.ini, which only administrators read. The second
+    // string stays, empty, so that the entry keeps its layout.
+    const char* strings[] = {config.programPath, "", id, bound, ExitMessageName(), job};
     WriteEntry(EVENTLOG_INFORMATION_TYPE, EVENT_PROGRAM_STARTED, strings, 6);
 }
 

@@ -21,8 +21,8 @@
 // source that is missing or points at another kavo.exe.
 void InstallEventSource(const char* serviceName);
 
-// Removes the service's sources that are kavo's.
-void RemoveEventSource(const char* serviceName);
+// Removes the service's sources that are kavo's; 1 when there was one.
+int RemoveEventSource(const char* serviceName);
 
 // The close protocol counts each window it asks to close, and names it, for
 // the entry of the stop.

@@ -28,19 +28,25 @@ int ReadAccountId(PSID sid, DWORD size, AccountId* id)
 
 // The account's name and domain, and what kind of account it is; 0 when the
 // system has no name for it (no such account, or its domain out of reach).
-static int LookUpAccount(const AccountId* account, char* name, DWORD nameSize, char* domain, DWORD domainSize,
-                         SID_NAME_USE* use)
+// The id as the system holds it, in sid (SECURITY_MAX_SID_SIZE bytes).
+static int FormSid(PSID sid, const AccountId* account)
 {
-    BYTE sid[SECURITY_MAX_SID_SIZE];
     SID_IDENTIFIER_AUTHORITY authority;
     for (int i = 0; i < 6; ++i)
         authority.Value[i] = (BYTE)(account->authority >> (8 * (5 - i)));
     if (account->subAuthorityCount > SID_MAX_SUB_AUTHORITIES ||
-        !InitializeSid((PSID)sid, &authority, (BYTE)account->subAuthorityCount))
+        !InitializeSid(sid, &authority, (BYTE)account->subAuthorityCount))
         return 0;
     for (DWORD i = 0; i < account->subAuthorityCount; ++i)
-        *GetSidSubAuthority((PSID)sid, i) = account->subAuthorities[i];
-    return LookupAccountSidA(NULL, (PSID)sid, name, &nameSize, domain, &domainSize, use);
+        *GetSidSubAuthority(sid, i) = account->subAuthorities[i];
+    return 1;
+}
+
+static int LookUpAccount(const AccountId* account, char* name, DWORD nameSize, char* domain, DWORD domainSize,
+                         SID_NAME_USE* use)
+{
+    DWORD sid[SECURITY_MAX_SID_SIZE / sizeof(DWORD)];
+    return FormSid(sid, account) && LookupAccountSidA(NULL, sid, name, &nameSize, domain, &domainSize, use);
 }
 
 // DOMAIN\name, or the name alone when there is no domain.
@@ -352,4 +358,50 @@ int FindProgramPathWritableByOthers(const char* programFile, char* found, size_t
                                     size_t accountSize, const char** note)
 {
     return RunCheck(0, programFile, found, foundSize, account, accountSize, note);
+}
+
+int BuildAdministratorsOnly(AdministratorsOnly* security)
+{
+    const AccountId system = {5, 1, {18}};
+    const AccountId administrators = {5, 2, {32, 544}};
+    // Inherited by the files and folders made in it, as by the folder itself.
+    const BYTE inherited = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    PACL dacl = (PACL)security->Dacl;
+    return FormSid(security->System, &system) && FormSid(security->Administrators, &administrators) &&
+           InitializeAcl(dacl, sizeof security->Dacl, ACL_REVISION) &&
+           AddAccessAllowedAceEx(dacl, ACL_REVISION, inherited, FILE_ALL_ACCESS, security->System) &&
+           AddAccessAllowedAceEx(dacl, ACL_REVISION, inherited, FILE_ALL_ACCESS, security->Administrators) &&
+           InitializeSecurityDescriptor(&security->Descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+           SetSecurityDescriptorOwner(&security->Descriptor, security->Administrators, FALSE) &&
+           SetSecurityDescriptorDacl(&security->Descriptor, TRUE, dacl, FALSE) &&
+           SetSecurityDescriptorControl(&security->Descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+}
+
+int FindOwnerNotAdministrator(HANDLE handle, char* account, size_t accountSize, const char** note)
+{
+    *note = "";
+    PSID ownerSid = NULL;
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    AccountId owner;
+    int read = GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &ownerSid, NULL, NULL, NULL,
+                               &descriptor) == ERROR_SUCCESS &&
+               ownerSid && ReadAccountId(ownerSid, SECURITY_MAX_SID_SIZE, &owner);
+    int other = 1;
+    if (read) {
+        MembershipAsker asker;
+        OtherWriter writer;
+        StartAsking(&asker);
+        // No entries: only the owner is weighed.
+        other = FindOtherWriter(&owner, 0, NULL, 0, kCheckedPath, AskMembership, &asker, &writer);
+        if (other)
+            FormWriterText(&writer, account, accountSize, note);
+        StopAsking(&asker);
+    } else {
+        if (accountSize)
+            account[0] = '\0';
+        *note = kTextSecurityUnreadable;
+    }
+    if (descriptor)
+        LocalFree(descriptor);
+    return other;
 }

@@ -29,3 +29,20 @@ int FindPathWritableByOthers(const char* programFile, char* found, size_t foundS
 // above it only.
 int FindProgramPathWritableByOthers(const char* programFile, char* found, size_t foundSize, char* account,
                                     size_t accountSize, const char** note);
+
+// The security of a folder that only administrators may use: owned by
+// Administrators, its DACL protected from what the folder above grants, and
+// full control for SYSTEM and Administrators alone, inherited by all it holds.
+struct AdministratorsOnly {
+    SECURITY_DESCRIPTOR Descriptor;
+    DWORD System[SECURITY_MAX_SID_SIZE / sizeof(DWORD)];
+    DWORD Administrators[SECURITY_MAX_SID_SIZE / sizeof(DWORD)];
+    DWORD Dacl[(sizeof(ACL) + 2 * (sizeof(ACCESS_ALLOWED_ACE) + SECURITY_MAX_SID_SIZE)) / sizeof(DWORD)];
+};
+int BuildAdministratorsOnly(AdministratorsOnly* security);
+
+// 1 when the owner of what the handle (opened with READ_CONTROL) names is no
+// administrator, as the rule above judges owners, or cannot be read; who it
+// is then goes to account (accountSize bytes) and kavo's note on it to note,
+// as FindPathWritableByOthers says them.
+int FindOwnerNotAdministrator(HANDLE handle, char* account, size_t accountSize, const char** note);

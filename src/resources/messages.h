@@ -110,3 +110,38 @@ static const char kTextTestWritableByOthers[] =
 static const char kTextTestStarted[] =
     "プログラムを起動しました。\nＯＫをクリックするとプログラムを終了します。\n"
     "終了しない場合、手動でプログラムを終了させてください。";
+
+// kavo.exe's commands (/install, /uninstall, /?), on the console: Japanese,
+// then English; the value a line names follows it.
+static const char kCommandUsage[] =
+    "kavo.exe /install NAME PROGRAM [/option:TEXT] [/end:0|1] [/folder:FOLDER] [/stoptimeout:1-110]\n"
+    "kavo.exe /uninstall NAME\n"
+    "FOLDER: Program Files\\kavo\\NAME; \"\" = \"\n"
+    "終了コード / exit code: 0 完了 / done, 1 使い方 / usage, 2 拒否 / refused, 3 失敗 / failed, "
+    "4 再起動なし / no restart on failure";
+// %s: NAME, PROGRAM, /option and the like.
+static const char kCommandTooLong[] = "%s: 259 バイトまで / at most 259 bytes";
+static const char kCommandNotAnsi[] = "%s: ANSI コード ページにない文字 / not in the ANSI code page";
+static const char kCommandBadValue[] = "%s: 使えない値 / not allowed: ";
+static const char kCommandNameNotFolder[] = "/folder が必要 / give /folder: ";
+static const char kCommandNoProgram[] = "プログラムがない / no such program: ";
+static const char kCommandBadFolder[] = "このフォルダーは不可 / not this folder: ";
+static const char kCommandIniExists[] = "kavo.ini がある / kavo.ini exists: ";
+static const char kCommandLink[] = "リンクかファイル / a link or a file: ";
+static const char kCommandOwner[] = "所有者が管理者でない / owner not an administrator: ";
+static const char kCommandWritable[] = "管理者以外も変更できる / others can change: ";
+static const char kCommandAccount[] = "  アカウント / account: ";
+static const char kCommandRegistered[] = "登録済み / registered already: ";
+static const char kCommandRuns[] = "  ファイル / file: ";
+// %s: the step, %lu: the system's error; its text follows.
+static const char kCommandStepFailed[] = "失敗 / failed: %s (%lu) ";
+static const char kCommandNotRunning[] = "RUNNING にならない / not RUNNING: %lu, %lu, %lu";
+static const char kCommandLeftBehind[] = "残した / left behind: ";
+static const char kCommandKept[] = "イベント ログのために残した / kept for the event log: ";
+static const char kCommandPermissionsKept[] = "管理者だけのまま / left administrators-only: ";
+static const char kCommandNothingLeft[] = "何も残していない / nothing left behind";
+static const char kCommandInstalled[] = "登録して起動した / installed and running: ";
+static const char kCommandNoRestart[] = "起動したが障害時に再起動しない / running, no restart on failure: ";
+static const char kCommandNotInstalled[] = "登録されていない / not installed: ";
+static const char kCommandNotKavo[] = "kavo のサービスではない / not kavo's: ";
+static const char kCommandRemoved[] = "削除した / removed: ";

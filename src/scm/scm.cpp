@@ -227,7 +227,7 @@ int SetPreshutdownTimeout(const char* serviceName)
     return set;
 }
 
-int RegisterAsService()
+int RegisterAsService(DWORD startType)
 {
     char binaryPath[TEXT_SIZE + 2];
     if (!FormServiceBinaryPath(binaryPath, sizeof binaryPath))
@@ -237,7 +237,7 @@ int RegisterAsService()
         return 0;
     const char* name = ProgramContext.Config.serviceName;
     SC_HANDLE service = CreateServiceA(manager, name, name, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-                                       SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, binaryPath, NULL, NULL, NULL,
+                                       startType, SERVICE_ERROR_NORMAL, binaryPath, NULL, NULL, NULL,
                                        NULL, NULL);
     int registered = service != NULL;
     if (service) {

@@ -22,9 +22,10 @@ void ProbeRegisteredService();
 // path goes to otherPath (size bytes, cut to fit).
 ServiceOwner FindServiceOwner(const char* name, char* otherPath, size_t size);
 
-// Registers this program file as the service (own process, on demand, local
-// system), with its event source and its preshutdown allowance.
-int RegisterAsService();
+// Registers this program file as the service (own process, local system;
+// startType SERVICE_DEMAND_START or SERVICE_AUTO_START), with its event source
+// and its preshutdown allowance.
+int RegisterAsService(DWORD startType);
 
 // Sets the preshutdown allowance of the service of that name (Vista and later)
 // to the longest stop of kavo.ini's bound, so that a shutdown gives the

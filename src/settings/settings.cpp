@@ -59,3 +59,10 @@ int SaveSettings()
     return WriteValue("exe", config.programPath) && WriteValue("option", config.options) &&
            WriteValue("name", config.serviceName) && WriteValue("end", end);
 }
+
+int SaveStopTimeout()
+{
+    char seconds[16];
+    wsprintfA(seconds, "%d", ProgramContext.Config.stopTimeout);
+    return ProgramContext.IniPath[0] != '\0' && WriteValue("stoptimeout", seconds);
+}

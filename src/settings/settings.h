@@ -25,3 +25,7 @@ void LoadSettings();
 // key, leaving every other key as it was; stops at the first write that fails.
 // 1 when every key was written, 0 otherwise.
 int SaveSettings();
+
+// Writes the stop's bound ("stoptimeout"), which the dialog leaves as it is;
+// 1 when written.
+int SaveStopTimeout();

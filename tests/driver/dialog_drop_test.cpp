@@ -229,7 +229,7 @@ TEST(DialogInProcessService, WithoutATemplateTheServiceIsStartedAgain)
     ASSERT_TRUE(WriteFileBytes(dir + "\\kavo.ini", KavoIni(HostedChildPath(), log, guard.name, "0")));
     SetProgramPaths((dir + "\\kavo.exe").c_str());
     strcpy(ProgramContext.Config.serviceName, guard.name.c_str());
-    ASSERT_EQ(1, RegisterAsService());
+    ASSERT_EQ(1, RegisterAsService(SERVICE_DEMAND_START));
 
     DialogThread dialog;
     ASSERT_TRUE(dialog.StartAt(HERE, GetModuleHandleA("kernel32.dll"), 1, "", guard.name.c_str(), false, 1));

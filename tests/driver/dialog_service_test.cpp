@@ -148,7 +148,7 @@ TEST(DialogService, OkRegistersAndStartsOnYes)
         EXPECT_EQ(test.kavo.dir + "\\kavo.exe", registration.binaryPath);
         EXPECT_EQ("LocalSystem", registration.account);
         EXPECT_EQ(test.guard.name, registration.displayName);
-        // Restarted on failure as install.cmd sets it, and its event source
+        // Restarted on failure as the install command sets it, and its event source
         // made, before the service ever ran.
         ExpectRestartOnFailure(test.guard.name, true, mark);
         // A shutdown gives the program the whole default bound of 20 s, the

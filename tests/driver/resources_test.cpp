@@ -206,11 +206,11 @@ TEST(Resources, EventTextsInJapaneseAndEnglish)
         const char* japanese;
     } texts[] = {
         {100,
-         "The program was started.\r\nProgram: {1}\r\nOptions: {2}\r\nProcess ID: {3}\r\n"
+         "The program was started.\r\nProgram: {1}\r\nOptions: in kavo.ini\r\nProcess ID: {3}\r\n"
          "A stop sends {5} to its windows and ends it by force when it has not closed after {4} seconds.\r\n"
          "Job: error {6} (0: the program is in kavo's job; otherwise it is ended alone at a forced end and "
          "outlives kavo).",
-         "プログラムを起動しました。\r\nプログラム: {1}\r\nオプション: {2}\r\nプロセス ID: {3}\r\n"
+         "プログラムを起動しました。\r\nプログラム: {1}\r\nオプション: kavo.ini を参照\r\nプロセス ID: {3}\r\n"
          "停止のときはウィンドウに {5} を送り、{4} 秒たっても終了しなければ強制終了します。\r\n"
          "ジョブ: エラー {6}（0 ならプログラムは kavo のジョブの中にあります。"
          "それ以外では強制終了のときプログラムだけが終了し、kavo が終わっても動き続けます）。"},

@@ -28,7 +28,7 @@ TEST(ScmService, RegistrationParameters)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.folder);
         KavoCopy kavo(std::string("kavo_reg_") + (c.quoted ? "space" : "plain"), c.folder);
-        ASSERT_EQ(1, RegisterAsService());
+        ASSERT_EQ(1, RegisterAsService(SERVICE_DEMAND_START));
         ServiceRegistration registration = ReadServiceRegistration(kavo.guard.name);
         ASSERT_TRUE(registration.found);
         EXPECT_EQ((DWORD)SERVICE_WIN32_OWN_PROCESS, registration.serviceType);
@@ -46,12 +46,12 @@ TEST(ScmService, RegistrationParameters)
 TEST(ScmService, NamesTheManagerRefuses)
 {
     KavoCopy existing("kavo_exists", "scm_refused");
-    ASSERT_EQ(1, RegisterAsService());
-    EXPECT_EQ(0, RegisterAsService());
+    ASSERT_EQ(1, RegisterAsService(SERVICE_DEMAND_START));
+    EXPECT_EQ(0, RegisterAsService(SERVICE_DEMAND_START));
 
     ServiceGuard backslash("kavo\\slash");
     strcpy(ProgramContext.Config.serviceName, backslash.name.c_str());
-    EXPECT_EQ(0, RegisterAsService());
+    EXPECT_EQ(0, RegisterAsService(SERVICE_DEMAND_START));
     EXPECT_FALSE(ReadServiceRegistration(backslash.name).found);
 
     // Nothing to start or remove under a name that is not registered, nor
@@ -71,7 +71,7 @@ struct HostingService : KavoCopy {
     HostingService(const std::string& name, bool start) : KavoCopy(name, "scm_" + name)
     {
         WriteFileBytes(IniPath(), KavoIni(HostedChildPath(), log, name, "0"));
-        EXPECT_EQ(1, RegisterAsService());
+        EXPECT_EQ(1, RegisterAsService(SERVICE_DEMAND_START));
         if (start) {
             EXPECT_EQ(1, StartRegisteredService());
             WaitForServiceState(name, SERVICE_RUNNING);

@@ -146,7 +146,7 @@ bool WaitForServiceStateAt(Where where, const std::string& name, DWORD state, SE
                            DWORD deadlineMs = kExitDeadline);
 #define WaitForServiceState(...) WaitForServiceStateAt(HERE, __VA_ARGS__)
 
-// The recovery settings that install.cmd and the dialog make: restarts after 5,
+// The recovery settings that the install command and the dialog make: restarts after 5,
 // 10 and 60 s, the count of failures reset after a day, and, when flag, the
 // failure flag. Wine's service manager keeps none of them (QueryServiceConfig2A
 // answers 124) and only says, in its debug output since the mark (see
