@@ -7,6 +7,7 @@
 #include "entry/context.h"
 #include "entry/load_proc.h"
 #include "host/launch.h"
+#include "host/program_checks.h"
 #include "host/write_access.h"
 #include "resources/messages.h"
 #include "resources/resource.h"
@@ -110,6 +111,13 @@ static int ShowServiceNotOurs(HWND dialog, ServiceOwner owner, const char* name,
     return 1;
 }
 
+// A question whose Yes starts or registers something others may change:
+// No is the default button, so that Enter goes no further.
+static int AskWithNoAsDefault(HWND dialog, const char* message)
+{
+    return MessageBoxA(dialog, message, kCaptionKavo, MB_YESNO | MB_DEFBUTTON2) == IDYES;
+}
+
 int AskAboutWritablePath(HWND dialog, const char* format, const char* path, const char* account)
 {
     // Room for the longest path and account; wsprintfA writes at most 1024 bytes.
@@ -118,20 +126,50 @@ int AskAboutWritablePath(HWND dialog, const char* format, const char* path, cons
                       sizeof kTextTestWritableByOthers + 2 * TEXT_SIZE <= MESSAGE_SIZE,
                   "the message must fit what wsprintfA writes");
     wsprintfA(message, format, path, account);
-    return MessageBoxA(dialog, message, kCaptionKavo, MB_YESNO) == IDYES;
+    return AskWithNoAsDefault(dialog, message);
 }
 
-// Names the first file or folder the service would depend on that someone
-// other than administrators may change, and who, and asks whether to save all
-// the same; 1 when there is none or the answer is Yes.
-static int AcceptPathsWritableByOthers(HWND dialog)
+int AskAboutNotLocalPath(HWND dialog, const char* format, const char* path)
+{
+    char message[MESSAGE_SIZE];
+    static_assert(sizeof kTextNotLocalDrive + TEXT_SIZE <= MESSAGE_SIZE &&
+                      sizeof kTextTestNotLocalDrive + TEXT_SIZE <= MESSAGE_SIZE,
+                  "the message must fit what wsprintfA writes");
+    wsprintfA(message, format, path);
+    return AskWithNoAsDefault(dialog, message);
+}
+
+void ShowScriptRefused(HWND dialog, const char* path)
+{
+    char message[MESSAGE_SIZE];
+    static_assert(sizeof kTextScriptRefused + TEXT_SIZE <= MESSAGE_SIZE, "the message must fit what wsprintfA writes");
+    wsprintfA(message, kTextScriptRefused, path);
+    MessageBoxA(dialog, message, kCaptionError, MB_OK);
+}
+
+// Refuses a batch file; names the first file the service would depend on that
+// lies on a share or a removable drive, then the first file or folder that
+// someone other than administrators may change, and who, and asks whether to
+// save all the same. 1 when there is none or each answer is Yes.
+static int AcceptProgramAndPaths(HWND dialog)
 {
     const ServiceConfig& config = ProgramContext.Config;
     HeldProgram launch;
-    FormLaunch(&launch, config.programPath, config.options);
+    HoldProgram(&launch, config.programPath, config.options);
+    char finalPath[TEXT_SIZE];
+    int finalPathRead = ReadFinalPath(&launch, finalPath, sizeof finalPath);
+    ReleaseProgram(&launch);
     char path[TEXT_SIZE];
     char account[TEXT_SIZE];
-    return !FindPathWritableByOthers(launch.file, path, sizeof path, account, sizeof account) ||
+    PlaceFinding place = CheckProgramPlace(&launch, finalPath, 1, config.anyDrive, path, sizeof path);
+    if (place == kPlaceScript) {
+        ShowScriptRefused(dialog, path);
+        return 0;
+    }
+    if (place == kPlaceNotLocal && !AskAboutNotLocalPath(dialog, kTextNotLocalDrive, path))
+        return 0;
+    return !FindPathWritableByOthers(launch.file, finalPathRead < 0 ? NULL : finalPath, path, sizeof path,
+                                     account, sizeof account) ||
            AskAboutWritablePath(dialog, kTextWritableByOthers, path, account);
 }
 
@@ -165,7 +203,7 @@ static void OnOk(HWND dialog)
     if (ShowServiceNotOurs(dialog, owner, config.serviceName, otherPath, kTextOtherServiceAtOk,
                            kTextUnreadableServiceAtOk))
         return;
-    if (!AcceptPathsWritableByOthers(dialog))
+    if (!AcceptProgramAndPaths(dialog))
         return;
     if (!SaveSettings()) {
         MessageBoxA(dialog, kTextSaveFailed, kCaptionKavo, MB_OK);

@@ -41,3 +41,9 @@ void LogProgramNotEnded(DWORD processId, DWORD waitedMs);
 void LogLaunchFailed(DWORD error);
 // The start was refused: others may change path; account, who.
 void LogStartRefused(const char* path, const char* account);
+// The start was refused: the program is a batch file (path).
+void LogScriptRefused(const char* path);
+// The start was refused: path lies on a share or a removable drive.
+void LogDriveRefused(const char* path);
+// The process made was not the file checked; it was ended before it ran.
+void LogImageNotCheckedFile();

@@ -6,6 +6,7 @@
 #include "host/event_log.h"
 #include "host/launch.h"
 #include "host/portable_launch.h"
+#include "host/program_checks.h"
 #include "host/write_access.h"
 #include "settings/portable_stop_timeout.h"
 #include "text/text.h"
@@ -20,6 +21,20 @@ static const DWORD kWaitHintMs = STOP_WAIT_MARGIN_MS;
 // no launch failure or ending program gives it (a program's own exit code
 // comes as a service-specific error).
 static const DWORD kExitWritableByOthers = ERROR_INVALID_ACL;
+
+// The exit code of a service that will not start a batch file: cmd.exe would
+// run it, reading its path's & | < > ^ and % as commands. No launch of a
+// program file gives it.
+static const DWORD kExitScript = ERROR_NOT_SUPPORTED;
+// The exit code of a service that will not start a program (or run as a
+// kavo.exe) on a share or a removable drive, which anyDrive=1 in kavo.ini
+// allows. The system's text: "This program is blocked by group policy. For
+// more information, contact your system administrator."
+static const DWORD kExitNotLocalDrive = ERROR_ACCESS_DISABLED_BY_POLICY;
+// The exit code of a start whose process was not made from the file kavo
+// checked and held. The system's text: "The volume for a file has been
+// externally altered so that the opened file is no longer valid."
+static const DWORD kExitImageNotCheckedFile = ERROR_FILE_INVALID;
 
 // The service-specific exit codes of a requested stop, shown beside a Win32
 // exit code of 0 (a requested stop is no failure, so no recovery action
@@ -209,6 +224,9 @@ static void ReportRunningUnlessStopping()
 // How the service ends. Each way has its own final report (ReportOutcome).
 enum ServiceOutcome {
     kRefusedWritableByOthers,        // nothing started: others may change what would run
+    kRefusedScript,                  // nothing started: the program is a batch file
+    kRefusedNotLocalDrive,           // nothing started: a share or a removable drive
+    kRefusedImageNotCheckedFile,     // the process was not the file checked; ended before it ran
     kLaunchFailed,                   // the program could not be started
     kProgramEnded,                   // the program ended by itself
     kProgramUnwatchable,             // the wait for the program failed; it was ended
@@ -306,6 +324,9 @@ static void LogProgramOutcome(ServiceOutcome outcome, const PROCESS_INFORMATION*
         LogProgramNotEnded(child->dwProcessId, FORCED_END_WAIT_MS);
         break;
     case kRefusedWritableByOthers:
+    case kRefusedScript:
+    case kRefusedNotLocalDrive:
+    case kRefusedImageNotCheckedFile:
     case kProgramUnwatchable:
         break;
     }
@@ -356,6 +377,15 @@ static void ReportOutcome(ServiceOutcome outcome, DWORD programExitCode, DWORD e
     case kRefusedWritableByOthers:
         exitCode = kExitWritableByOthers;
         break;
+    case kRefusedScript:
+        exitCode = kExitScript;
+        break;
+    case kRefusedNotLocalDrive:
+        exitCode = kExitNotLocalDrive;
+        break;
+    case kRefusedImageNotCheckedFile:
+        exitCode = kExitImageNotCheckedFile;
+        break;
     case kLaunchFailed:
     case kProgramUnwatchable:
         exitCode = error;
@@ -383,6 +413,38 @@ static void ReportOutcome(ServiceOutcome outcome, DWORD programExitCode, DWORD e
     ReportStopped(exitCode, serviceSpecificExitCode);
 }
 
+// What may not be started at all, whoever may change it: a batch file, or
+// (unless kavo.ini allows every drive) a program or kavo.exe on a share or a
+// removable drive. Logged; kLaunchFailed when the start may go on.
+static ServiceOutcome RefusePlace(const HeldProgram* program, const char* finalPath)
+{
+    char refused[TEXT_SIZE];
+    switch (CheckProgramPlace(program, finalPath, 1, ProgramContext.Config.anyDrive, refused, sizeof refused)) {
+    case kPlaceScript:
+        LogScriptRefused(refused);
+        return kRefusedScript;
+    case kPlaceNotLocal:
+        LogDriveRefused(refused);
+        return kRefusedNotLocalDrive;
+    default:
+        return kLaunchFailed;
+    }
+}
+
+// The suspended process, unless it was made from the held file: it is then
+// ended before it ran, and its handles closed. 1 when it may run.
+static int KeepIfHeldImage(PROCESS_INFORMATION* child, const HeldProgram* program)
+{
+    if (CheckImageIsHeld(child->hProcess, program) != kImageIsAnotherFile)
+        return 1;
+    TerminateProcess(child->hProcess, 1);
+    WaitForChild(child->hProcess, FORCED_END_WAIT_MS);
+    CloseHandle(child->hThread);
+    CloseHandle(child->hProcess);
+    LogImageNotCheckedFile();
+    return 0;
+}
+
 // START_PENDING with a check point for each step, RUNNING only once the
 // program runs, STOPPED once it has ended or could not be started.
 static void WINAPI ServiceMainProc(DWORD argumentCount, LPSTR* arguments)
@@ -400,13 +462,19 @@ static void WINAPI ServiceMainProc(DWORD argumentCount, LPSTR* arguments)
     // program file is held from before its check until the process is made.
     HeldProgram program;
     HoldProgram(&program, ProgramContext.Config.programPath, ProgramContext.Config.options);
+    char finalPath[TEXT_SIZE];
+    int finalPathRead = ReadFinalPath(&program, finalPath, sizeof finalPath);
+    ServiceOutcome outcome = RefusePlace(&program, finalPath);
+    int refused = outcome != kLaunchFailed;
     char writablePath[TEXT_SIZE];
     char writer[TEXT_SIZE];
-    int refused = FindPathWritableByOthers(program.file, writablePath, sizeof writablePath, writer, sizeof writer);
-    if (refused)
+    if (!refused && FindPathWritableByOthers(program.file, finalPathRead < 0 ? NULL : finalPath, writablePath,
+                                             sizeof writablePath, writer, sizeof writer)) {
         LogStartRefused(writablePath, writer);
+        outcome = kRefusedWritableByOthers;
+        refused = 1;
+    }
 
-    ServiceOutcome outcome = kRefusedWritableByOthers;
     DWORD programExitCode = 0;
     DWORD error = NO_ERROR;
     if (!refused) {
@@ -421,8 +489,11 @@ static void WINAPI ServiceMainProc(DWORD argumentCount, LPSTR* arguments)
             if (error == NO_ERROR)
                 error = ERROR_SERVICE_NOT_ACTIVE;
         }
+        int held = launched && KeepIfHeldImage(&child, &program);
         ReleaseProgram(&program);
-        if (launched) {
+        if (launched && !held) {
+            outcome = kRefusedImageNotCheckedFile;
+        } else if (launched) {
             outcome = RunProgram(&child, &programExitCode, &error);
             CloseHandle(child.hThread);
             CloseHandle(child.hProcess);

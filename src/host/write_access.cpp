@@ -309,8 +309,16 @@ static int CheckFileAndFolders(PathCheck* check, const char* path)
     return 0;
 }
 
-static int RunCheck(int withKavo, const char* programFile, char* found, size_t foundSize, char* account,
-                    size_t accountSize)
+// A final path that could not be named cannot be judged.
+static int RefuseUnnamedFinalPath(PathCheck* check, const char* programFile)
+{
+    CopyText(check->Found, check->FoundSize, programFile);
+    CopyText(check->Account, check->AccountSize, kTextSecurityUnreadable);
+    return 1;
+}
+
+static int RunCheck(int withKavo, const char* programFile, const char* finalPath, char* found, size_t foundSize,
+                    char* account, size_t accountSize)
 {
     PathCheck check;
     StartAsking(&check.Asker);
@@ -320,7 +328,9 @@ static int RunCheck(int withKavo, const char* programFile, char* found, size_t f
     check.AccountSize = accountSize;
     int writable = (withKavo && (CheckFileAndFolders(&check, ProgramContext.ModulePath) ||
                                  CheckPath(&check, ProgramContext.IniPath, kCheckedPath))) ||
-                   CheckFileAndFolders(&check, programFile);
+                   CheckFileAndFolders(&check, programFile) ||
+                   (!finalPath ? RefuseUnnamedFinalPath(&check, programFile)
+                               : CheckFileAndFolders(&check, finalPath));
     StopAsking(&check.Asker);
     if (!writable) {
         if (foundSize)
@@ -331,14 +341,14 @@ static int RunCheck(int withKavo, const char* programFile, char* found, size_t f
     return writable;
 }
 
-int FindPathWritableByOthers(const char* programFile, char* found, size_t foundSize, char* account,
-                             size_t accountSize)
+int FindPathWritableByOthers(const char* programFile, const char* finalPath, char* found, size_t foundSize,
+                             char* account, size_t accountSize)
 {
-    return RunCheck(1, programFile, found, foundSize, account, accountSize);
+    return RunCheck(1, programFile, finalPath, found, foundSize, account, accountSize);
 }
 
-int FindProgramPathWritableByOthers(const char* programFile, char* found, size_t foundSize, char* account,
-                                    size_t accountSize)
+int FindProgramPathWritableByOthers(const char* programFile, const char* finalPath, char* found,
+                                    size_t foundSize, char* account, size_t accountSize)
 {
-    return RunCheck(0, programFile, found, foundSize, account, accountSize);
+    return RunCheck(0, programFile, finalPath, found, foundSize, account, accountSize);
 }

@@ -20,11 +20,15 @@ int ReadAccountId(PSID sid, DWORD size, AccountId* id);
 // bytes: DOMAIN\name, or the account's id when it has no name, or a text that
 // says why no account can be named); 0 with both empty when only
 // administrators may change every path. A path that does not exist is
-// skipped; one whose security cannot be read counts as changeable.
-int FindPathWritableByOthers(const char* programFile, char* found, size_t foundSize, char* account,
-                             size_t accountSize);
+// skipped; one whose security cannot be read counts as changeable. finalPath
+// is where programFile really lies when it differs (see ReadFinalPath): it,
+// its folder and every folder above it are checked too; empty when there is
+// none, NULL when it could not be named (programFile then counts as one
+// whose security cannot be read).
+int FindPathWritableByOthers(const char* programFile, const char* finalPath, char* found, size_t foundSize,
+                             char* account, size_t accountSize);
 
-// As FindPathWritableByOthers, for programFile, its folder and the folders
-// above it only.
-int FindProgramPathWritableByOthers(const char* programFile, char* found, size_t foundSize, char* account,
-                                    size_t accountSize);
+// As FindPathWritableByOthers, for programFile (and finalPath), its folder
+// and the folders above it only.
+int FindProgramPathWritableByOthers(const char* programFile, const char* finalPath, char* found,
+                                    size_t foundSize, char* account, size_t accountSize);

@@ -76,6 +76,17 @@ static const char kTextUnreadableServiceAtOpen[] =
 static const char kTextUnreadableServiceAtOk[] =
     "サービス「%s」の設定を読み取れないため、登録できません。\n"
     "サービスの権限のあるユーザーでログインするか、別のサービス名を設定してください。";
+// The program file is a batch file, which cmd.exe would run (%s: the file).
+static const char kTextScriptRefused[] =
+    "バッチファイル（.bat、.cmd）は起動できません。\n%s\n"
+    "バッチファイルは cmd.exe が実行し、パスの & | < > ^ や %% を命令として読みます。\n"
+    "プログラムファイル（.exe）を設定してください。";
+// The program, its final path or kavo.exe lies on a share or a removable
+// drive (%s: that file); Yes saves all the same.
+static const char kTextNotLocalDrive[] =
+    "次のファイルは、ネットワーク共有またはリムーバブル ドライブにあります。\n%s\n"
+    "ここでは、だれが変更できるかを確かめても当てになりません。"
+    "kavo.ini に anyDrive=1 を書くまで、サービスは起動しません。\nこのまま保存しますか？";
 static const char kTextOnlyPrograms[] = "プログラムファイルのみ登録可能です。";
 static const char kButtonTestStart[] = "テスト起動(&T)";
 static const char kButtonRemove[] = "削除(&D)";
@@ -96,6 +107,15 @@ static const char kTextTestWritableByOthers[] =
     "次のファイルまたはフォルダーは、管理者以外のユーザーも変更できます。\n%s\n"
     "変更できるアカウント：%s\n"
     "テスト起動では、プログラムを管理者の権限で起動します。\nこのまま起動しますか？";
+// The same for the test start, which runs the program as the administrator.
+static const char kTextTestNotLocalDrive[] =
+    "次のファイルは、ネットワーク共有またはリムーバブル ドライブにあります。\n%s\n"
+    "テスト起動では、プログラムを管理者の権限で起動します。\nこのまま起動しますか？";
+// The process made was not the file checked (a link or a drive letter
+// pointed elsewhere since): it was ended before it ran.
+static const char kTextTestImageNotChecked[] =
+    "起動したプロセスが、確かめたファイルではありませんでした。\n%s\n"
+    "リンクやドライブ文字を通して別のファイルに差し替えられた可能性があるため、実行する前に終了させました。";
 static const char kTextTestStarted[] =
     "プログラムを起動しました。\nＯＫをクリックするとプログラムを終了します。\n"
     "終了しない場合、手動でプログラムを終了させてください。";
