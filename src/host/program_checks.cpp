@@ -110,8 +110,8 @@ struct NamePair {
     DWORD imageLength;
 };
 
-// The documented pair: the image's and the handle's names as the system's
-// device paths ("\Device\HarddiskVolume2\...").
+// The documented pair (Vista and later): the image's and the handle's names
+// as device paths ("\Device\HarddiskVolume2\...").
 static void ReadWin32Names(HANDLE process, HANDLE held, NamePair* names)
 {
     const DWORD kProcessNameNative = 1;   // PROCESS_NAME_NATIVE
@@ -127,8 +127,8 @@ static void ReadWin32Names(HANDLE process, HANDLE held, NamePair* names)
     names->heldLength = length;
 }
 
-// The ntdll pair, where the first is missing or fails (XP, 2003; drives the
-// system's mount manager does not know).
+// The ntdll pair (XP and later): the image's and the handle's names in the
+// system's own form ("\Device\HarddiskVolume2\..."; Wine: "\??\C:\...").
 static void ReadNtNames(HANDLE process, HANDLE held, NamePair* names)
 {
     const ULONG bufferSize = WIDE_NAME_SIZE * sizeof(WCHAR);
@@ -197,6 +197,9 @@ static int ReadIdentityOfName(const WCHAR* name, DWORD length, FileIdentity* id)
     return read;
 }
 
+// One way to name the image and the held file, in the same form.
+typedef void (*NameReader)(HANDLE process, HANDLE held, NamePair* names);
+
 ImageFinding CheckImageIsHeld(HANDLE process, const HeldProgram* program)
 {
     LoadNameFunctions();
@@ -205,20 +208,18 @@ ImageFinding CheckImageIsHeld(HANDLE process, const HeldProgram* program)
     names.held = (WCHAR*)LocalAlloc(LMEM_FIXED, WIDE_NAME_SIZE * sizeof(WCHAR));
     names.image = (WCHAR*)LocalAlloc(LMEM_FIXED, WIDE_NAME_SIZE * sizeof(WCHAR));
     FileIdentity heldId, imageId;
-    int heldRead = 0, imageRead = 0;
-    if (names.held && names.image && systemNamesImages) {
-        ReadWin32Names(process, program->handle, &names);
-        if (!names.imageLength)
-            ReadNtNames(process, program->handle, &names);
-        heldRead = ReadIdentity(program->handle, &heldId);
+    int heldRead = names.held && names.image && ReadIdentity(program->handle, &heldId);
+    int imageRead = 0;
+    // The ntdll pair first: its device paths open again on every system
+    // (Wine opens no "\\?\GLOBALROOT" path); the other where it fails.
+    const NameReader readers[] = {ReadNtNames, ReadWin32Names};
+    for (int i = 0; heldRead && !imageRead && i < 2; ++i) {
+        names.heldLength = names.imageLength = 0;
+        readers[i](process, program->handle, &names);
         imageRead = names.imageLength && ReadIdentityOfName(names.image, names.imageLength, &imageId);
     }
-    SystemName held = {(const uint16_t*)names.held, names.heldLength};
-    SystemName image = {(const uint16_t*)names.image, names.imageLength};
-    if (!names.heldLength)
-        held.units = NULL;
-    if (!names.imageLength)
-        image.units = NULL;
+    SystemName held = {names.heldLength ? (const uint16_t*)names.held : NULL, names.heldLength};
+    SystemName image = {names.imageLength ? (const uint16_t*)names.image : NULL, names.imageLength};
     ImageFinding finding = JudgeImage(systemNamesImages, held, image, heldRead ? &heldId : NULL,
                                       imageRead ? &imageId : NULL);
     if (names.image)
