@@ -1,7 +1,8 @@
-// The Shift-JIS path functions on any bytes: paths up to and past 259 bytes,
-// lead bytes right before the terminator, double-byte characters whose second
-// byte is a backslash; and the comparisons of two paths, each against a
-// second text and against itself with other case, backslashes and quotes.
+// The path functions on any bytes, in the code page the input's first byte
+// chooses: paths up to and past 259 bytes, lead bytes right before the
+// terminator, double-byte characters whose second byte is a backslash,
+// slashes for backslashes; and the comparisons of two paths, each against a
+// second text and against itself with other case, separators and quotes.
 #include "fuzz_support.h"
 
 #include <ctype.h>
@@ -12,6 +13,12 @@
 static bool IsSingleByteAt(const std::string& path, const std::vector<bool>& starts, size_t i, char byte)
 {
     return starts[i] && path[i] == byte;
+}
+
+// A backslash or a slash that is a character of its own.
+static bool IsSeparatorAt(const std::string& path, const std::vector<bool>& starts, size_t i)
+{
+    return IsSingleByteAt(path, starts, i, '\\') || IsSingleByteAt(path, starts, i, '/');
 }
 
 static void CheckCutLastPathComponent(const std::string& path, const std::vector<bool>& starts)
@@ -25,23 +32,23 @@ static void CheckCutLastPathComponent(const std::string& path, const std::vector
     FUZZ_CHECK(StartsWith(path, result));
     size_t at = result.size();
     if (at < path.size()) {
-        // Cut at a backslash that is a character of its own, never inside a
+        // Cut at a separator that is a character of its own, never inside a
         // double-byte character, and at the last one.
-        FUZZ_CHECK(IsSingleByteAt(path, starts, at, '\\'));
+        FUZZ_CHECK(IsSeparatorAt(path, starts, at));
         for (size_t i = at + 1; i < path.size(); ++i)
-            FUZZ_CHECK(!IsSingleByteAt(path, starts, i, '\\'));
+            FUZZ_CHECK(!IsSeparatorAt(path, starts, i));
     } else {
         for (size_t i = 0; i < path.size(); ++i)
-            FUZZ_CHECK(!IsSingleByteAt(path, starts, i, '\\'));
+            FUZZ_CHECK(!IsSeparatorAt(path, starts, i));
     }
 }
 
 static void CheckGetBaseNameNoExt(const std::string& path, const std::vector<bool>& starts)
 {
-    // The name starts after the last single-byte backslash or colon and ends at its first dot.
+    // The name starts after the last single-byte separator or colon and ends at its first dot.
     size_t nameStart = 0;
     for (size_t i = 0; i < path.size(); ++i)
-        if (IsSingleByteAt(path, starts, i, '\\') || IsSingleByteAt(path, starts, i, ':'))
+        if (IsSeparatorAt(path, starts, i) || IsSingleByteAt(path, starts, i, ':'))
             nameStart = i + 1;
     std::string name = path.substr(nameStart);
     name = name.substr(0, name.find('.'));
@@ -66,22 +73,21 @@ static void CheckGetBaseNameNoExt(const std::string& path, const std::vector<boo
     }
 }
 
-static void CheckGetExtension(const std::string& path)
+static void CheckGetExtension(const std::string& path, const std::vector<bool>& starts)
 {
     TextBlock source(path);
     const char* extension = GetExtension(source.bytes);
     FUZZ_CHECK(extension >= source.bytes && extension <= source.bytes + path.size());
 
-    // Backwards, byte by byte, never looking at the first byte: the last dot or
-    // separator decides; none at all makes the whole path the extension.
+    // Of the characters after the first, the last dot or separator decides;
+    // none at all makes the whole path the extension.
     size_t expected = 0;
     for (size_t i = path.size(); i-- > 1;) {
-        char byte = path[i];
-        if (byte == '.') {
+        if (IsSingleByteAt(path, starts, i, '.')) {
             expected = i + 1;
             break;
         }
-        if (byte == '\\' || byte == '/' || byte == ':') {
+        if (IsSeparatorAt(path, starts, i) || IsSingleByteAt(path, starts, i, ':')) {
             expected = path.size();
             break;
         }
@@ -112,14 +118,19 @@ static std::string Folded(const std::string& text, bool trimBackslashes)
         size_t last = end - 1;
         while (!starts[last])
             --last;
-        if (end - last != 1 || text[last] != '\\')
+        if (end - last != 1 || (text[last] != '\\' && text[last] != '/'))
             break;
         end = last;
     }
     std::string folded = text.substr(0, end);
-    for (size_t i = 0; i < end; ++i)
-        if (starts[i] && (i + 1 >= end || starts[i + 1]) && folded[i] >= 'a' && folded[i] <= 'z')
+    for (size_t i = 0; i < end; ++i) {
+        if (!starts[i] || (i + 1 < end && !starts[i + 1]))
+            continue;
+        if (folded[i] >= 'a' && folded[i] <= 'z')
             folded[i] = (char)(folded[i] - 'a' + 'A');
+        else if (folded[i] == '/')
+            folded[i] = '\\';
+    }
     return folded;
 }
 
@@ -150,7 +161,7 @@ static void CheckFolders(const std::string& path, const std::vector<bool>& start
 {
     size_t lastBackslash = std::string::npos;
     for (size_t i = 0; i < path.size(); ++i)
-        if (IsSingleByteAt(path, starts, i, '\\'))
+        if (IsSeparatorAt(path, starts, i))
             lastBackslash = i;
     TextBlock source(path);
     for (size_t size : SizesAround(path.size() + 1, TEXT_SIZE)) {
@@ -158,7 +169,7 @@ static void CheckFolders(const std::string& path, const std::vector<bool>& start
         int formed = FormFolderOfPath(folder.bytes, size, source.bytes);
         FUZZ_CHECK(formed == (lastBackslash != std::string::npos && path.size() < size ? 1 : 0));
         if (size)
-            FUZZ_CHECK(folder.Text() == (formed ? path.substr(0, lastBackslash + 1) : ""));
+            FUZZ_CHECK(folder.Text() == (formed ? path.substr(0, lastBackslash) + "\\" : ""));
     }
     char folder[TEXT_SIZE];
     if (!FormFolderOfPath(folder, sizeof folder, source.bytes))
@@ -171,9 +182,12 @@ static void CheckFolders(const std::string& path, const std::vector<bool>& start
         std::string trimmed = Folded(before, true);
         std::vector<size_t> backslashes;
         for (size_t i = 0; i < trimmed.size(); ++i)
-            if (IsSingleByteAt(before, at, i, '\\'))
+            if (IsSeparatorAt(before, at, i))
                 backslashes.push_back(i);
-        size_t ofRoot = StartsWith(before, "\\\\") ? 3 : 0;
+        size_t ofRoot = before.size() > 1 && (before[0] == '\\' || before[0] == '/') &&
+                                (before[1] == '\\' || before[1] == '/')
+                            ? 3
+                            : 0;
         int cut = CutToFolderAbove(folder);
         FUZZ_CHECK(cut == (backslashes.size() > ofRoot ? 1 : 0));
         if (!cut) {
@@ -189,22 +203,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // The path is the input up to its first zero byte, as it would stand in a buffer.
     InputReader input{data, size};
+    UseFuzzedCodePage(input.Byte());
     std::string path = input.Text();
     std::vector<bool> starts = CharacterStarts(path);
 
     for (size_t i = 0; i < path.size(); ++i)
-        FUZZ_CHECK(IsSjisLeadByte((unsigned char)path[i]) == (IsLeadByteModel((unsigned char)path[i]) ? 1 : 0));
+        FUZZ_CHECK(IsLeadByte((unsigned char)path[i]) == (IsLeadByteModel((unsigned char)path[i]) ? 1 : 0));
     CheckCutLastPathComponent(path, starts);
     CheckGetBaseNameNoExt(path, starts);
     // The callers never pass an empty path.
     if (!path.empty())
-        CheckGetExtension(path);
+        CheckGetExtension(path, starts);
     CheckFolders(path, starts);
 
     std::string other = input.Text();
     uint8_t flip = input.Byte();
     CheckSameFolder(path, other);
-    CheckSameFolder(path, FlipCase(path, starts, flip) + std::string(flip & 3, '\\'));
+    CheckSameFolder(path, FlipCase(path, starts, flip) + std::string(flip & 3, flip & 4 ? '/' : '\\'));
     CheckPathOfProgram(other, path);
     CheckPathOfProgram(std::string(flip & 3, ' ') + "\"" + FlipCase(path, starts, flip) + "\"" +
                            std::string(flip >> 6, ' '),

@@ -1,6 +1,6 @@
 // Shared by the fuzz targets: property checks that stop the run with a message,
-// texts in heap blocks of their exact size, and a model of where the characters
-// of a Shift-JIS byte string start.
+// texts in heap blocks of their exact size, the code page an input chooses, and
+// a model of where the characters of a byte string in that code page start.
 //
 // Every text and every destination lives in a block of exactly its size, so
 // AddressSanitizer stops the run at the first byte read or written past it.
@@ -14,6 +14,8 @@
 
 #include <string>
 #include <vector>
+
+#include "text/sjis_path.h"
 
 #define FUZZ_CHECK(condition) \
     ((condition) ? (void)0 : FuzzFail(#condition, __FILE__, __LINE__))
@@ -80,9 +82,35 @@ struct InputReader {
     }
 };
 
+// The code pages a fuzz input may choose: their lead bytes as GetCPInfo gives them.
+enum FuzzedCodePage { kShiftJis, kEastAsian, kNoLeadBytes, FUZZED_CODE_PAGES };
+inline FuzzedCodePage& CurrentCodePage()
+{
+    static FuzzedCodePage codePage = kShiftJis;
+    return codePage;
+}
+
+// Sets the lead bytes of the code page a byte of the input chooses: 932
+// (0x81-0x9F, 0xE0-0xFC, also before any is set), 936, 949 and 950 (0x81-0xFE),
+// or none (1252 and the other single-byte code pages, 65001).
+inline void UseFuzzedCodePage(uint8_t choice)
+{
+    static const unsigned char ranges[FUZZED_CODE_PAGES][LEAD_BYTE_RANGES_SIZE] = {
+        {0x81, 0x9F, 0xE0, 0xFC}, {0x81, 0xFE}, {0}};
+    CurrentCodePage() = (FuzzedCodePage)(choice % FUZZED_CODE_PAGES);
+    SetLeadByteRanges(ranges[CurrentCodePage()], sizeof ranges[0]);
+}
+
 inline bool IsLeadByteModel(unsigned char byte)
 {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+    switch (CurrentCodePage()) {
+    case kShiftJis:
+        return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+    case kEastAsian:
+        return byte >= 0x81 && byte <= 0xFE;
+    default:
+        return false;
+    }
 }
 
 // starts[i] is true when a character starts at byte i, scanning from byte 0: a

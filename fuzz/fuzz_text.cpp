@@ -93,7 +93,10 @@ static void CheckProgramPaths(const std::string& moduleFromSystem)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     InputReader input{data, size};
-    size_t destinationSize = input.Byte() | (size_t)(input.Byte() & 1) << 8;
+    size_t destinationSize = input.Byte();
+    uint8_t high = input.Byte();
+    destinationSize |= (size_t)(high & 1) << 8;
+    UseFuzzedCodePage(high >> 1);
     size_t limit = input.Byte() | (size_t)(input.Byte() & 1) << 8;
     std::string first = input.Text();
     std::string second = input.Text();

@@ -5,6 +5,7 @@
 
 #include "dialog/test_launch.h"
 #include "entry/context.h"
+#include "entry/display.h"
 #include "entry/load_proc.h"
 #include "host/launch.h"
 #include "host/program_checks.h"
@@ -113,38 +114,24 @@ static int ShowServiceNotOurs(HWND dialog, ServiceOwner owner, const char* name,
 
 // A question whose Yes starts or registers something others may change:
 // No is the default button, so that Enter goes no further.
-static int AskWithNoAsDefault(HWND dialog, const char* message)
-{
-    return MessageBoxA(dialog, message, kCaptionKavo, MB_YESNO | MB_DEFBUTTON2) == IDYES;
-}
+static const UINT kAskNoAsDefault = MB_YESNO | MB_DEFBUTTON2;
 
-int AskAboutWritablePath(HWND dialog, const char* format, const char* path, const char* account)
+int AskAboutWritablePath(HWND dialog, const char* format, const char* path, const char* account, const char* note)
 {
-    // Room for the longest path and account; wsprintfA writes at most 1024 bytes.
-    char message[MESSAGE_SIZE];
-    static_assert(sizeof kTextWritableByOthers + 2 * TEXT_SIZE <= MESSAGE_SIZE &&
-                      sizeof kTextTestWritableByOthers + 2 * TEXT_SIZE <= MESSAGE_SIZE,
-                  "the message must fit what wsprintfA writes");
-    wsprintfA(message, format, path, account);
-    return AskWithNoAsDefault(dialog, message);
+    const TextInsertion insertions[] = {{path, NULL}, {account, note}};
+    return ShowFormattedMessage(dialog, format, insertions, 2, kCaptionKavo, kAskNoAsDefault) == IDYES;
 }
 
 int AskAboutNotLocalPath(HWND dialog, const char* format, const char* path)
 {
-    char message[MESSAGE_SIZE];
-    static_assert(sizeof kTextNotLocalDrive + TEXT_SIZE <= MESSAGE_SIZE &&
-                      sizeof kTextTestNotLocalDrive + TEXT_SIZE <= MESSAGE_SIZE,
-                  "the message must fit what wsprintfA writes");
-    wsprintfA(message, format, path);
-    return AskWithNoAsDefault(dialog, message);
+    const TextInsertion insertion = {path, NULL};
+    return ShowFormattedMessage(dialog, format, &insertion, 1, kCaptionKavo, kAskNoAsDefault) == IDYES;
 }
 
 void ShowScriptRefused(HWND dialog, const char* path)
 {
-    char message[MESSAGE_SIZE];
-    static_assert(sizeof kTextScriptRefused + TEXT_SIZE <= MESSAGE_SIZE, "the message must fit what wsprintfA writes");
-    wsprintfA(message, kTextScriptRefused, path);
-    MessageBoxA(dialog, message, kCaptionError, MB_OK);
+    const TextInsertion insertion = {path, NULL};
+    ShowFormattedMessage(dialog, kTextScriptRefused, &insertion, 1, kCaptionError, MB_OK);
 }
 
 // Refuses a batch file; names the first file the service would depend on that
@@ -161,6 +148,7 @@ static int AcceptProgramAndPaths(HWND dialog)
     ReleaseProgram(&launch);
     char path[TEXT_SIZE];
     char account[TEXT_SIZE];
+    const char* note;
     PlaceFinding place = CheckProgramPlace(&launch, finalPath, 1, config.anyDrive, path, sizeof path);
     if (place == kPlaceScript) {
         ShowScriptRefused(dialog, path);
@@ -169,8 +157,8 @@ static int AcceptProgramAndPaths(HWND dialog)
     if (place == kPlaceNotLocal && !AskAboutNotLocalPath(dialog, kTextNotLocalDrive, path))
         return 0;
     return !FindPathWritableByOthers(launch.file, finalPathRead < 0 ? NULL : finalPath, path, sizeof path,
-                                     account, sizeof account) ||
-           AskAboutWritablePath(dialog, kTextWritableByOthers, path, account);
+                                     account, sizeof account, &note) ||
+           AskAboutWritablePath(dialog, kTextWritableByOthers, path, account, note);
 }
 
 // Validates, checks the name's service and what others may change, saves,

@@ -2,6 +2,7 @@
 
 #include "dialog/dialog.h"
 #include "entry/context.h"
+#include "entry/display.h"
 #include "host/launch.h"
 #include "host/program_checks.h"
 #include "host/write_access.h"
@@ -23,6 +24,7 @@ static int AcceptTestProgram(HWND dialog, const HeldProgram* program)
     int finalPathRead = ReadFinalPath(program, finalPath, sizeof finalPath);
     char path[TEXT_SIZE];
     char writer[TEXT_SIZE];
+    const char* note;
     PlaceFinding place =
         CheckProgramPlace(program, finalPath, 0, ProgramContext.Config.anyDrive, path, sizeof path);
     if (place == kPlaceScript) {
@@ -31,8 +33,8 @@ static int AcceptTestProgram(HWND dialog, const HeldProgram* program)
     }
     return (place != kPlaceNotLocal || AskAboutNotLocalPath(dialog, kTextTestNotLocalDrive, path)) &&
            (!FindProgramPathWritableByOthers(program->file, finalPathRead < 0 ? NULL : finalPath, path,
-                                             sizeof path, writer, sizeof writer) ||
-            AskAboutWritablePath(dialog, kTextTestWritableByOthers, path, writer));
+                                             sizeof path, writer, sizeof writer, &note) ||
+            AskAboutWritablePath(dialog, kTextTestWritableByOthers, path, writer, note));
 }
 
 // The program is started suspended and runs only when its process was made
@@ -47,10 +49,8 @@ static int StartHeldProgram(HWND dialog, const HeldProgram* program, PROCESS_INF
     WaitForChild(child->hProcess, kCloseWaitLimit);
     CloseHandle(child->hThread);
     CloseHandle(child->hProcess);
-    char message[MESSAGE_SIZE];
-    static_assert(sizeof kTextTestImageNotChecked + TEXT_SIZE <= MESSAGE_SIZE, "the message must fit what wsprintfA writes");
-    wsprintfA(message, kTextTestImageNotChecked, program->file);
-    MessageBoxA(dialog, message, kCaptionKavo, MB_OK);
+    const TextInsertion insertion = {program->file, NULL};
+    ShowFormattedMessage(dialog, kTextTestImageNotChecked, &insertion, 1, kCaptionKavo, MB_OK);
     return 0;
 }
 
@@ -66,7 +66,7 @@ void TestLaunch(HWND dialog, const char* programPath, const char* options, ExitM
         return;
     WaitForInputIdle(child.hProcess, kIdleWaitLimit);
     SetForegroundWindow(dialog);
-    MessageBoxA(dialog, kTextTestStarted, kCaptionKavo, MB_OK);
+    ShowMessage(dialog, kTextTestStarted, kCaptionKavo, MB_OK);
 
     ProgramContext.ChildProcessId = (LONG)child.dwProcessId;
     CloseChildWindows(exitMethod);

@@ -21,6 +21,12 @@ struct ProgramContextRecord {
     char IniPath[TEXT_SIZE];        // ModuleDir\kavo.ini; empty when that does not fit
     HINSTANCE InstanceHandle;       // interactive mode only
     int IsWindowsNT;
+    UINT AnsiCodePage;              // the system's ANSI code page (GetACP), read once at start
+    // How kavo's texts (code page 932) are shown (entry/display.h): converted
+    // from that code page where the system has its table, else taken as ANSI
+    // (CP_ACP); through the Unicode functions when the ANSI code page is not 932.
+    UINT KavoTextCodePage;
+    int ConvertsKavoTexts;
     int InSystemFolder;             // this file lies in the system or the Windows folder
     int IsRegistered;               // the configured name's service is this file's own
     int WasRunning;                 // it was not stopped when the program started

@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include "dialog/dialog.h"
+#include "entry/code_page.h"
 #include "entry/context.h"
+#include "entry/display.h"
 #include "entry/load_proc.h"
 #include "host/service.h"
 #include "resources/messages.h"
@@ -33,9 +35,8 @@ static void RefuseSystemFolder()
 {
     if (!IsOnVisibleWindowStation())
         return;
-    char text[MESSAGE_SIZE];
-    wsprintfA(text, kTextSystemFolder, ProgramContext.ModuleDir);
-    MessageBoxA(GetDesktopWindow(), text, kCaptionKavo, MB_OK);
+    TextInsertion folder = {ProgramContext.ModuleDir, NULL};
+    ShowFormattedMessage(GetDesktopWindow(), kTextSystemFolder, &folder, 1, kCaptionKavo, MB_OK);
 }
 
 // A DLL that kavo or a system DLL loads by name is looked for in the system
@@ -60,6 +61,8 @@ static void NarrowDllSearch()
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     NarrowDllSearch();
+    ReadSystemCodePage();
+    ChooseTextDisplay();
     char modulePath[TEXT_SIZE];
     DWORD length = GetModuleFileNameA(NULL, modulePath, sizeof modulePath);
     if (length >= sizeof modulePath)
@@ -70,7 +73,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     ProgramContext.ServiceMode = ProbeEnvironment();
 
     if (!ProgramContext.IsWindowsNT) {
-        MessageBoxA(GetDesktopWindow(), kTextNeedsWindowsNT, kCaptionError, MB_OK);
+        ShowMessage(GetDesktopWindow(), kTextNeedsWindowsNT, kCaptionError, MB_OK);
         return 0;
     }
     if (ProgramContext.InSystemFolder) {

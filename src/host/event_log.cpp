@@ -1,6 +1,7 @@
 #include "host/event_log.h"
 
 #include "entry/context.h"
+#include "entry/display.h"
 #include "event_messages.h"
 #include "resources/messages.h"
 #include "text/text.h"
@@ -148,6 +149,19 @@ static void WriteEntry(WORD type, DWORD id, const char** strings, WORD count)
     DeregisterEventSource(source);
 }
 
+// The same, for strings that hold kavo's own texts where those are shown
+// converted (entry/display.h).
+static void WriteWideEntry(WORD type, DWORD id, const WCHAR** strings, WORD count)
+{
+    if (ProgramContext.EventSource[0] == '\0')
+        return;
+    HANDLE source = RegisterEventSourceA(NULL, ProgramContext.EventSource);
+    if (!source)
+        return;
+    ReportEventW(source, type, 0, id, NULL, count, 0, strings, NULL);
+    DeregisterEventSource(source);
+}
+
 // Room for a 32-bit number in decimal or hexadecimal.
 enum { NUMBER_SIZE = 16 };
 
@@ -245,10 +259,34 @@ void LogLaunchFailed(DWORD error)
     WriteEntry(EVENTLOG_ERROR_TYPE, EVENT_LAUNCH_FAILED, strings, 3);
 }
 
-void LogStartRefused(const char* path, const char* account)
+void LogStartRefused(const char* path, const char* account, const char* note)
 {
-    const char* strings[] = {path, account};
-    WriteEntry(EVENTLOG_ERROR_TYPE, EVENT_START_REFUSED, strings, 2);
+    if (!ProgramContext.ConvertsKavoTexts) {
+        char writer[TEXT_SIZE];
+        CopyText(writer, sizeof writer, account);
+        AppendText(writer, sizeof writer, note);
+        const char* strings[] = {path, writer};
+        WriteEntry(EVENTLOG_ERROR_TYPE, EVENT_START_REFUSED, strings, 2);
+        return;
+    }
+    // The note is one of kavo's texts: stored as UTF-16, it reads as Japanese
+    // whatever the system's code page.
+    WCHAR widePath[TEXT_SIZE];
+    WCHAR writer[2 * TEXT_SIZE];
+    ConvertAnsiText(path, widePath, TEXT_SIZE);
+    ConvertAnsiText(account, writer, TEXT_SIZE);
+    int used = lstrlenW(writer);
+    ConvertKavoText(note, writer + used, 2 * TEXT_SIZE - used);
+    const WCHAR* strings[] = {widePath, writer};
+    WriteWideEntry(EVENTLOG_ERROR_TYPE, EVENT_START_REFUSED, strings, 2);
+}
+
+void LogPathNotInCodePage(const char* path)
+{
+    char codePage[NUMBER_SIZE];
+    wsprintfA(codePage, "%u", ProgramContext.AnsiCodePage);
+    const char* strings[] = {path, codePage};
+    WriteEntry(EVENTLOG_ERROR_TYPE, EVENT_PATH_NOT_IN_CODE_PAGE, strings, 2);
 }
 
 void LogScriptRefused(const char* path)

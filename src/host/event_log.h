@@ -39,8 +39,11 @@ void LogProgramEndedByForce();
 void LogProgramNotEnded(DWORD processId, DWORD waitedMs);
 // The launch failed with that error (an empty program path: nothing to start).
 void LogLaunchFailed(DWORD error);
-// The start was refused: others may change path; account, who.
-void LogStartRefused(const char* path, const char* account);
+// The start was refused: others may change path; account, who, and note one
+// of kavo's texts put after it (see FindPathWritableByOthers).
+void LogStartRefused(const char* path, const char* account, const char* note);
+// The start was refused: the path is no text of the system's ANSI code page.
+void LogPathNotInCodePage(const char* path);
 // The start was refused: the program is a batch file (path).
 void LogScriptRefused(const char* path);
 // The start was refused: path lies on a share or a removable drive.

@@ -5,6 +5,7 @@
 #include "host/event_log.h"
 #include "host/portable_launch.h"
 #include "settings/portable_stop_timeout.h"
+#include "text/sjis_path.h"
 #include "text/text.h"
 
 // The exit code of a program ended by force: not 0, since it did not end by itself.
@@ -13,14 +14,27 @@ static const UINT kForcedEndExitCode = 1;
 int FormLaunch(HeldProgram* program, const char* programPath, const char* options)
 {
     program->file[0] = '\0';
+    program->workingDirectory[0] = '\0';
     program->handle = INVALID_HANDLE_VALUE;
     program->error = ERROR_FILENAME_EXCED_RANGE;
-    if (!BuildChildLaunch(programPath, options, program->commandLine, sizeof program->commandLine,
-                          program->workingDirectory, sizeof program->workingDirectory))
+    if (!BuildChildLaunch(programPath, options, program->commandLine, sizeof program->commandLine))
         return 0;
     // No name, or one too long for any path: no such file.
+    char named[TEXT_SIZE];
     program->error = ERROR_FILE_NOT_FOUND;
-    return FormProgramFile(program->commandLine, program->file, sizeof program->file);
+    if (!FormProgramFile(program->commandLine, named, sizeof named))
+        return 0;
+    // One path is judged, held and started, and its folder is where it runs:
+    // the file as the system reads the name (a slash is a backslash, "." and
+    // ".." are resolved, a relative name is in the current folder, kavo's own).
+    DWORD length = GetFullPathNameA(named, sizeof program->file, program->file, NULL);
+    if (length == 0 || length >= sizeof program->file ||
+        !FormFolderOfPath(program->workingDirectory, sizeof program->workingDirectory, program->file)) {
+        program->error = length == 0 ? ERROR_INVALID_NAME : ERROR_FILENAME_EXCED_RANGE;
+        program->file[0] = '\0';
+        return 0;
+    }
+    return 1;
 }
 
 void HoldProgram(HeldProgram* program, const char* programPath, const char* options)

@@ -7,13 +7,14 @@
 #include "host/portable_launch.h"
 #include "settings/settings.h"
 
-// The launch of a program: its command line, working directory and program
-// file, formed as BuildChildLaunch and FormProgramFile say, and that file
-// held open from its check until the process has been made from it.
+// The launch of a program: its command line (BuildChildLaunch), its program
+// file (FormProgramFile, made a full path by GetFullPathNameA) and that file's
+// folder as working directory ("C:\Tools\", "C:\"), and that file held open
+// from its check until the process has been made from it.
 struct HeldProgram {
     char commandLine[COMMAND_LINE_SIZE];
     char workingDirectory[TEXT_SIZE];
-    char file[TEXT_SIZE];   // the file CreateProcess is told to start; empty when none could be formed
+    char file[TEXT_SIZE];   // the file checked and started; empty when none could be formed
     HANDLE handle;          // the file, open for reading without write or delete sharing
     DWORD error;            // why handle is INVALID_HANDLE_VALUE, when it is
 };

@@ -18,32 +18,19 @@ static int NeedsQuotes(const char* programPath)
     return 0;
 }
 
-int BuildChildLaunch(const char* programPath, const char* options, char* commandLine, size_t commandLineSize,
-                     char* workingDirectory, size_t workingDirectorySize)
+int BuildChildLaunch(const char* programPath, const char* options, char* commandLine, size_t commandLineSize)
 {
-    if (commandLineSize == 0 || workingDirectorySize == 0) {
-        if (commandLineSize)
-            commandLine[0] = '\0';
-        if (workingDirectorySize)
-            workingDirectory[0] = '\0';
+    if (commandLineSize == 0)
         return 0;
-    }
     commandLine[0] = '\0';
     int quoted = NeedsQuotes(programPath);
     int fits = (!quoted || AppendText(commandLine, commandLineSize, "\"")) &&
                AppendText(commandLine, commandLineSize, programPath) &&
                (!quoted || AppendText(commandLine, commandLineSize, "\"")) &&
                AppendText(commandLine, commandLineSize, " ") && AppendText(commandLine, commandLineSize, options);
-    // The directory is cut from the path as given; CopyText stops short only
-    // when the path itself does not fit.
-    fits = fits && CopyText(workingDirectory, workingDirectorySize, programPath);
-    if (!fits) {
+    if (!fits)
         commandLine[0] = '\0';
-        workingDirectory[0] = '\0';
-        return 0;
-    }
-    CutLastPathComponent(workingDirectory);
-    return 1;
+    return fits;
 }
 
 int FormProgramFile(const char* commandLine, char* programFile, size_t size)
@@ -59,16 +46,20 @@ int FormProgramFile(const char* commandLine, char* programFile, size_t size)
         }
     }
     // No second byte of a double-byte character is a quotation mark, a space,
-    // a tab or a dot (after a lead byte one stands for itself); a backslash may be one.
+    // a tab, a dot or a slash (after a lead byte one stands for itself); a
+    // backslash may be one.
     int hasExtension = 0;
     int secondBytePending = 0;
     for (const char* p = name; p < end; ++p) {
         if (*p == '.') {
             hasExtension = 1;
             secondBytePending = 0;
+        } else if (*p == '/') {
+            hasExtension = 0;
+            secondBytePending = 0;
         } else if (secondBytePending) {
             secondBytePending = 0;
-        } else if (IsSjisLeadByte((unsigned char)*p)) {
+        } else if (IsLeadByte((unsigned char)*p)) {
             secondBytePending = 1;
         } else if (*p == '\\') {
             hasExtension = 0;

@@ -1,4 +1,4 @@
-// The hosted program's command line and working directory, and the name of the
+// The hosted program's command line and program file, and the name of the
 // per-service mutex. No windows.h here: this file builds natively as well as for Windows.
 #pragma once
 
@@ -10,19 +10,17 @@
 // 259 bytes of options, with the terminator.
 enum { COMMAND_LINE_SIZE = 259 + 2 + 1 + 259 + 1 };
 
-// Forms the command line (program path, quoted when it holds a space and does
-// not already start with a quote, a space, the options) and the working
-// directory (the program path cut at its last backslash). 1 when both fit;
-// 0 (and both destinations empty) otherwise. Nothing is ever written past
-// either destination.
-int BuildChildLaunch(const char* programPath, const char* options, char* commandLine, size_t commandLineSize,
-                     char* workingDirectory, size_t workingDirectorySize);
+// Forms the command line: the program path, quoted when it holds a space and
+// does not already start with a quote, a space, the options. 1 when it fits;
+// 0 (and an empty destination) otherwise. Nothing is ever written past it.
+int BuildChildLaunch(const char* programPath, const char* options, char* commandLine, size_t commandLineSize);
 
 // Forms the program file that the system starts for the command line: the
 // command line's first name as the system reads it (up to the closing
 // quotation mark when the line opens with one, otherwise up to the first
-// space or tab), with ".exe" added when its last component has no dot. This
-// is the file kavo checks, holds and names to CreateProcess. 1 when it fits;
+// space or tab), with ".exe" added when its last component has no dot. Made
+// a full path, it is the file kavo checks, holds and names to CreateProcess,
+// and its folder the working directory. 1 when it fits;
 // 0 (and an empty destination) otherwise, or when the name is empty.
 int FormProgramFile(const char* commandLine, char* programFile, size_t size);
 

@@ -16,45 +16,39 @@ struct LaunchCase {
     const char* programPath;
     const char* options;
     const char* commandLine;
-    const char* workingDirectory;
-    const char* programFile;   // what kavo checks and names to the system ("": nothing)
+    const char* programFile;   // what kavo checks and names to the system, before it is made full ("": nothing)
 };
 
-TEST(ChildLaunch, CommandLineAndWorkingDirectory)
+TEST(ChildLaunch, CommandLineAndProgramFile)
 {
     const LaunchCase cases[] = {
-        {"C:\\Tools\\MyServer.exe", "-quiet", "C:\\Tools\\MyServer.exe -quiet", "C:\\Tools",
-         "C:\\Tools\\MyServer.exe"},
-        {"C:\\Tools\\MyServer.exe", "", "C:\\Tools\\MyServer.exe ", "C:\\Tools", "C:\\Tools\\MyServer.exe"},
-        {"C:\\app.exe", "a b", "C:\\app.exe a b", "C:", "C:\\app.exe"},
-        {"app.exe", "", "app.exe ", "app.exe", "app.exe"},   // no backslash: the whole path
-        {"C:\\dir with space\\app.exe", "-x", "\"C:\\dir with space\\app.exe\" -x", "C:\\dir with space",
-         "C:\\dir with space\\app.exe"},
-        {"C:\\dir with space\\app.exe", "", "\"C:\\dir with space\\app.exe\" ", "C:\\dir with space",
-         "C:\\dir with space\\app.exe"},
+        {"C:\\Tools\\MyServer.exe", "-quiet", "C:\\Tools\\MyServer.exe -quiet", "C:\\Tools\\MyServer.exe"},
+        {"C:\\Tools\\MyServer.exe", "", "C:\\Tools\\MyServer.exe ", "C:\\Tools\\MyServer.exe"},
+        {"C:\\app.exe", "a b", "C:\\app.exe a b", "C:\\app.exe"},
+        {"app.exe", "", "app.exe ", "app.exe"},
+        {"C:\\dir with space\\app.exe", "-x", "\"C:\\dir with space\\app.exe\" -x", "C:\\dir with space\\app.exe"},
+        {"C:\\dir with space\\app.exe", "", "\"C:\\dir with space\\app.exe\" ", "C:\\dir with space\\app.exe"},
         // Already quoted by the user: left as typed.
         {"\"C:\\dir with space\\app.exe\"", "-x", "\"C:\\dir with space\\app.exe\" -x",
-         "\"C:\\dir with space", "C:\\dir with space\\app.exe"},
-        {"C:\\" HYO "\\app.exe", "\"quoted\" opt", "C:\\" HYO "\\app.exe \"quoted\" opt", "C:\\" HYO,
-         "C:\\" HYO "\\app.exe"},
-        {"C:\\" HYO " x\\app.exe", "", "\"C:\\" HYO " x\\app.exe\" ", "C:\\" HYO " x", "C:\\" HYO " x\\app.exe"},
-        {"", "", " ", "", ""},
+         "C:\\dir with space\\app.exe"},
+        {"C:\\" HYO "\\app.exe", "\"quoted\" opt", "C:\\" HYO "\\app.exe \"quoted\" opt", "C:\\" HYO "\\app.exe"},
+        {"C:\\" HYO " x\\app.exe", "", "\"C:\\" HYO " x\\app.exe\" ", "C:\\" HYO " x\\app.exe"},
+        {"", "", " ", ""},
         // The system adds ".exe" to a name without an extension, and splits
         // an unquoted line at a tab: kavo names the file that would start.
-        {"C:\\Tools\\app", "", "C:\\Tools\\app ", "C:\\Tools", "C:\\Tools\\app.exe"},
-        {"C:\\a.b\\" HYO, "", "C:\\a.b\\" HYO " ", "C:\\a.b", "C:\\a.b\\" HYO ".exe"},
-        {"C:\\Tools\\app.", "", "C:\\Tools\\app. ", "C:\\Tools", "C:\\Tools\\app."},
-        {"C:\\x\ty\\app.exe", "", "C:\\x\ty\\app.exe ", "C:\\x\ty", "C:\\x.exe"},
+        {"C:\\Tools\\app", "", "C:\\Tools\\app ", "C:\\Tools\\app.exe"},
+        {"C:\\a.b\\" HYO, "", "C:\\a.b\\" HYO " ", "C:\\a.b\\" HYO ".exe"},
+        {"C:\\Tools\\app.", "", "C:\\Tools\\app. ", "C:\\Tools\\app."},
+        {"C:\\x\ty\\app.exe", "", "C:\\x\ty\\app.exe ", "C:\\x.exe"},
+        // A slash ends a component as a backslash does.
+        {"C:\\a.b/app", "", "C:\\a.b/app ", "C:\\a.b/app.exe"},
+        {"C:\\a.b\\\x95/app", "", "C:\\a.b\\\x95/app ", "C:\\a.b\\\x95/app.exe"},   // after a lone lead byte
     };
     for (const LaunchCase& c : cases) {
         char commandLine[COMMAND_LINE_SIZE];
-        char workingDirectory[kTextSize];
         char programFile[kTextSize];
-        EXPECT_EQ(1, BuildChildLaunch(c.programPath, c.options, commandLine, sizeof commandLine, workingDirectory,
-                                      sizeof workingDirectory))
-            << c.programPath;
+        EXPECT_EQ(1, BuildChildLaunch(c.programPath, c.options, commandLine, sizeof commandLine)) << c.programPath;
         EXPECT_STREQ(c.commandLine, commandLine) << c.programPath;
-        EXPECT_STREQ(c.workingDirectory, workingDirectory) << c.programPath;
         EXPECT_EQ(c.programFile[0] ? 1 : 0, FormProgramFile(commandLine, programFile, sizeof programFile));
         EXPECT_STREQ(c.programFile, programFile) << c.programPath;
     }
@@ -67,60 +61,36 @@ TEST(ChildLaunch, LongestFieldsFitWhole)
     std::string options(259, 'o');
     ASSERT_EQ(259u, path.size());
     char commandLine[COMMAND_LINE_SIZE];
-    char workingDirectory[kTextSize];
-    ASSERT_EQ(1, BuildChildLaunch(path.c_str(), options.c_str(), commandLine, sizeof commandLine,
-                                  workingDirectory, sizeof workingDirectory));
+    ASSERT_EQ(1, BuildChildLaunch(path.c_str(), options.c_str(), commandLine, sizeof commandLine));
     EXPECT_EQ("\"" + path + "\" " + options, std::string(commandLine));
-    EXPECT_STREQ("C:\\dir with space", workingDirectory);
 }
 
-// Destinations too small for the result: refused, both empty, nothing written
-// past either one (the guard bytes after each buffer stay as they were).
+// Destinations too small for the result: refused, empty, nothing written past
+// it (the guard bytes after the buffer stay as they were); an exact fit is taken.
 TEST(ChildLaunch, TooLongIsRefusedNeverCut)
 {
-    struct SizeCase {
+    const struct {
         const char* programPath;
         const char* options;
         size_t commandLineSize;
-        size_t workingDirectorySize;
+        const char* formed;   // NULL: refused
+    } cases[] = {
+        {"C:\\a.exe", "-x", 11, NULL},   // needs 12
+        {"C:\\a b.exe", "", 13, NULL},   // quoted, needs 14
+        {"C:\\a.exe", "", 0, NULL},
+        {"C:\\a.exe", "-x", 12, "C:\\a.exe -x"},
+        {"C:\\a b.exe", "", 14, "\"C:\\a b.exe\" "},
     };
-    const SizeCase cases[] = {
-        {"C:\\a.exe", "-x", 11, 20},          // needs 12
-        {"C:\\a b.exe", "", 13, 20},          // quoted, needs 14
-        {"C:\\a.exe", "", 10, 8},             // the path does not fit the directory buffer
-        {"C:\\" HYO ".exe", "", 20, 5},       // does not fit the directory buffer either
-        {"C:\\a.exe", "", 0, 20},
-        {"C:\\a.exe", "", 20, 0},
-    };
-    for (const SizeCase& c : cases) {
+    for (const auto& c : cases) {
         char commandLine[64];
-        char workingDirectory[64];
         memset(commandLine, '#', sizeof commandLine);
-        memset(workingDirectory, '#', sizeof workingDirectory);
-        EXPECT_EQ(0, BuildChildLaunch(c.programPath, c.options, commandLine, c.commandLineSize, workingDirectory,
-                                      c.workingDirectorySize))
+        EXPECT_EQ(c.formed ? 1 : 0, BuildChildLaunch(c.programPath, c.options, commandLine, c.commandLineSize))
             << c.programPath << " " << c.commandLineSize;
         if (c.commandLineSize)
-            EXPECT_EQ('\0', commandLine[0]);
-        if (c.workingDirectorySize)
-            EXPECT_EQ('\0', workingDirectory[0]);
+            EXPECT_STREQ(c.formed ? c.formed : "", commandLine);
         for (size_t i = c.commandLineSize; i < sizeof commandLine; ++i)
             ASSERT_EQ('#', commandLine[i]) << c.programPath << " byte " << i;
-        for (size_t i = c.workingDirectorySize; i < sizeof workingDirectory; ++i)
-            ASSERT_EQ('#', workingDirectory[i]) << c.programPath << " byte " << i;
     }
-}
-
-TEST(ChildLaunch, ExactFitIsAccepted)
-{
-    char commandLine[COMMAND_LINE_SIZE];
-    char workingDirectory[kTextSize];
-    // "C:\a.exe -x" is 11 bytes, "\"C:\a b.exe\" " 13, each with its terminator.
-    EXPECT_EQ(1, BuildChildLaunch("C:\\a.exe", "-x", commandLine, 12, workingDirectory, 9));
-    EXPECT_STREQ("C:\\a.exe -x", commandLine);
-    EXPECT_STREQ("C:", workingDirectory);
-    EXPECT_EQ(1, BuildChildLaunch("C:\\a b.exe", "", commandLine, 14, workingDirectory, 11));
-    EXPECT_STREQ("\"C:\\a b.exe\" ", commandLine);
 }
 
 TEST(MutexName, FormedFromTheServiceName)

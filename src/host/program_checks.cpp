@@ -3,6 +3,7 @@
 #include <winternl.h>
 
 #include "entry/context.h"
+#include "entry/display.h"
 #include "entry/load_proc.h"
 #include "text/text.h"
 
@@ -25,12 +26,7 @@ int ReadFinalPath(const HeldProgram* program, char* path, size_t size)
     // The code page must hold every character: a character changed to a
     // look-alike would name another file.
     char finalPath[TEXT_SIZE];
-    BOOL lossy = FALSE;
-    UINT codePage = GetACP();
-    int converted = length > 0 && length < WIDE_NAME_SIZE &&
-                    WideCharToMultiByte(CP_ACP, codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS, wide, -1,
-                                        finalPath, sizeof finalPath, NULL, codePage == CP_UTF8 ? NULL : &lossy) &&
-                    !lossy;
+    int converted = length > 0 && length < WIDE_NAME_SIZE && ConvertToAnsiText(wide, finalPath, sizeof finalPath);
     DWORD error = GetLastError();
     LocalFree(wide);
     // A volume with no drive letter has no such name; the system's other

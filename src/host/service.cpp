@@ -2,6 +2,7 @@
 
 #include <aclapi.h>
 
+#include "entry/code_page.h"
 #include "entry/context.h"
 #include "host/event_log.h"
 #include "host/launch.h"
@@ -22,6 +23,12 @@ static const DWORD kWaitHintMs = STOP_WAIT_MARGIN_MS;
 // comes as a service-specific error).
 static const DWORD kExitWritableByOthers = ERROR_INVALID_ACL;
 
+// The exit code of a service whose program path, or kavo's own, is no text of
+// the system's ANSI code page (see IsValidAnsiText): bytes kavo.ini was saved
+// with under another code page, or a character a conversion left as '?'. The
+// system's text: "No mapping for the Unicode character exists in the target
+// multi-byte code page."
+static const DWORD kExitPathNotInCodePage = ERROR_NO_UNICODE_TRANSLATION;
 // The exit code of a service that will not start a batch file: cmd.exe would
 // run it, reading its path's & | < > ^ and % as commands. No launch of a
 // program file gives it.
@@ -224,6 +231,7 @@ static void ReportRunningUnlessStopping()
 // How the service ends. Each way has its own final report (ReportOutcome).
 enum ServiceOutcome {
     kRefusedWritableByOthers,        // nothing started: others may change what would run
+    kRefusedPathNotInCodePage,       // nothing started: a path the code page does not hold
     kRefusedScript,                  // nothing started: the program is a batch file
     kRefusedNotLocalDrive,           // nothing started: a share or a removable drive
     kRefusedImageNotCheckedFile,     // the process was not the file checked; ended before it ran
@@ -324,6 +332,7 @@ static void LogProgramOutcome(ServiceOutcome outcome, const PROCESS_INFORMATION*
         LogProgramNotEnded(child->dwProcessId, FORCED_END_WAIT_MS);
         break;
     case kRefusedWritableByOthers:
+    case kRefusedPathNotInCodePage:
     case kRefusedScript:
     case kRefusedNotLocalDrive:
     case kRefusedImageNotCheckedFile:
@@ -385,6 +394,9 @@ static void ReportOutcome(ServiceOutcome outcome, DWORD programExitCode, DWORD e
         break;
     case kRefusedImageNotCheckedFile:
         exitCode = kExitImageNotCheckedFile;
+        break;
+    case kRefusedPathNotInCodePage:
+        exitCode = kExitPathNotInCodePage;
         break;
     case kLaunchFailed:
     case kProgramUnwatchable:
@@ -458,19 +470,26 @@ static void WINAPI ServiceMainProc(DWORD argumentCount, LPSTR* arguments)
     // The entries go under the name the service is registered under, which
     // kavo.ini may not hold.
     InstallEventSource(argumentCount > 0 ? arguments[0] : ProgramContext.Config.serviceName);
+    // A path the code page does not hold names no file, or another one.
+    const char* unheldPath = !IsValidAnsiText(ProgramContext.ModulePath)            ? ProgramContext.ModulePath
+                             : !IsValidAnsiText(ProgramContext.Config.programPath) ? ProgramContext.Config.programPath
+                                                                                   : NULL;
+    if (unheldPath)
+        LogPathNotInCodePage(unheldPath);
     // What others may change is not run as the local system account. The
     // program file is held from before its check until the process is made.
     HeldProgram program;
     HoldProgram(&program, ProgramContext.Config.programPath, ProgramContext.Config.options);
     char finalPath[TEXT_SIZE];
     int finalPathRead = ReadFinalPath(&program, finalPath, sizeof finalPath);
-    ServiceOutcome outcome = RefusePlace(&program, finalPath);
+    ServiceOutcome outcome = unheldPath ? kRefusedPathNotInCodePage : RefusePlace(&program, finalPath);
     int refused = outcome != kLaunchFailed;
     char writablePath[TEXT_SIZE];
     char writer[TEXT_SIZE];
+    const char* writerNote;
     if (!refused && FindPathWritableByOthers(program.file, finalPathRead < 0 ? NULL : finalPath, writablePath,
-                                             sizeof writablePath, writer, sizeof writer)) {
-        LogStartRefused(writablePath, writer);
+                                             sizeof writablePath, writer, sizeof writer, &writerNote)) {
+        LogStartRefused(writablePath, writer, writerNote);
         outcome = kRefusedWritableByOthers;
         refused = 1;
     }

@@ -348,11 +348,17 @@ static Finding JudgePath(const char* path, PathRole role, MembershipAsker* asker
     return finding;
 }
 
-// Who may change a path, as the messages name them.
-static void FormWriterText(const OtherWriter* writer, char* text, size_t size)
+// Who may change a path, as the messages name them: an account's name, and a
+// text of kavo's that goes after it (or stands alone when no account can be
+// named), kept apart so that each is shown in its own code page. A text that
+// would not fit after the name is left out.
+static void FormWriterText(const OtherWriter* writer, char* text, size_t size, const char** note)
 {
+    *note = "";
+    if (size)
+        text[0] = '\0';
     if (!writer->accountRead) {
-        CopyText(text, size, kTextUnknownAccount);
+        *note = kTextUnknownAccount;
         return;
     }
     char name[TEXT_SIZE];
@@ -361,8 +367,8 @@ static void FormWriterText(const OtherWriter* writer, char* text, size_t size)
     if (!LookUpAccount(&writer->account, name, sizeof name, domain, sizeof domain, &use) ||
         !FormQualifiedName(text, size, domain, name))
         FormAccountIdText(text, size, &writer->account);
-    if (writer->membershipUnknown)
-        AppendText(text, size, kTextMembershipUnknown);
+    if (writer->membershipUnknown && (size_t)lstrlenA(text) + sizeof kTextMembershipUnknown <= size)
+        *note = kTextMembershipUnknown;
 }
 
 struct PathCheck {
@@ -371,6 +377,7 @@ struct PathCheck {
     size_t FoundSize;
     char* Account;
     size_t AccountSize;
+    const char** Note;
 };
 
 // 1, with the path and who may change it, when someone other than administrators may.
@@ -383,10 +390,12 @@ static int CheckPath(PathCheck* check, const char* path, PathRole role)
     if (finding == kOnlyAdministrators)
         return 0;
     CopyText(check->Found, check->FoundSize, path);
-    if (finding == kSecurityUnreadable)
-        CopyText(check->Account, check->AccountSize, kTextSecurityUnreadable);
-    else
-        FormWriterText(&writer, check->Account, check->AccountSize);
+    if (finding == kSecurityUnreadable) {
+        CopyText(check->Account, check->AccountSize, "");
+        *check->Note = kTextSecurityUnreadable;
+    } else {
+        FormWriterText(&writer, check->Account, check->AccountSize, check->Note);
+    }
     return 1;
 }
 
@@ -412,19 +421,23 @@ static int CheckFileAndFolders(PathCheck* check, const char* path)
 static int RefuseUnnamedFinalPath(PathCheck* check, const char* programFile)
 {
     CopyText(check->Found, check->FoundSize, programFile);
-    CopyText(check->Account, check->AccountSize, kTextSecurityUnreadable);
+    if (check->AccountSize)
+        check->Account[0] = '\0';
+    *check->Note = kTextSecurityUnreadable;
     return 1;
 }
 
 static int RunCheck(int withKavo, const char* programFile, const char* finalPath, char* found, size_t foundSize,
-                    char* account, size_t accountSize)
+                    char* account, size_t accountSize, const char** note)
 {
+    *note = "";
     PathCheck check;
     StartAsking(&check.Asker);
     check.Found = found;
     check.FoundSize = foundSize;
     check.Account = account;
     check.AccountSize = accountSize;
+    check.Note = note;
     int writable = (withKavo && (CheckFileAndFolders(&check, ProgramContext.ModulePath) ||
                                  CheckPath(&check, ProgramContext.IniPath, kCheckedPath))) ||
                    CheckFileAndFolders(&check, programFile) ||
@@ -441,13 +454,13 @@ static int RunCheck(int withKavo, const char* programFile, const char* finalPath
 }
 
 int FindPathWritableByOthers(const char* programFile, const char* finalPath, char* found, size_t foundSize,
-                             char* account, size_t accountSize)
+                             char* account, size_t accountSize, const char** note)
 {
-    return RunCheck(1, programFile, finalPath, found, foundSize, account, accountSize);
+    return RunCheck(1, programFile, finalPath, found, foundSize, account, accountSize, note);
 }
 
 int FindProgramPathWritableByOthers(const char* programFile, const char* finalPath, char* found,
-                                    size_t foundSize, char* account, size_t accountSize)
+                                    size_t foundSize, char* account, size_t accountSize, const char** note)
 {
-    return RunCheck(0, programFile, finalPath, found, foundSize, account, accountSize);
+    return RunCheck(0, programFile, finalPath, found, foundSize, account, accountSize, note);
 }

@@ -16,9 +16,10 @@ int ReadAccountId(PSID sid, DWORD size, AccountId* id);
 // kavo.ini, then programFile (the file the launch starts, see
 // FormProgramFile), its folder and every folder above that, up to the root.
 // 1 with the first path that someone other than administrators may change in
-// found (foundSize bytes) and who may change it in account (accountSize
-// bytes: DOMAIN\name, or the account's id when it has no name, or a text that
-// says why no account can be named); 0 with both empty when only
+// found (foundSize bytes) and who may change it: account (accountSize bytes)
+// holds DOMAIN\name, or the account's id when it has no name, and note one of
+// kavo's texts that goes after it (unknown membership) or stands alone (why
+// no account can be named), "" for none; 0 with all three empty when only
 // administrators may change every path. A path that does not exist is
 // skipped; one whose security cannot be read counts as changeable. finalPath
 // is where programFile really lies when it differs (see ReadFinalPath): it,
@@ -26,9 +27,9 @@ int ReadAccountId(PSID sid, DWORD size, AccountId* id);
 // none, NULL when it could not be named (programFile then counts as one
 // whose security cannot be read).
 int FindPathWritableByOthers(const char* programFile, const char* finalPath, char* found, size_t foundSize,
-                             char* account, size_t accountSize);
+                             char* account, size_t accountSize, const char** note);
 
 // As FindPathWritableByOthers, for programFile (and finalPath), its folder
 // and the folders above it only.
 int FindProgramPathWritableByOthers(const char* programFile, const char* finalPath, char* found,
-                                    size_t foundSize, char* account, size_t accountSize);
+                                    size_t foundSize, char* account, size_t accountSize, const char** note);

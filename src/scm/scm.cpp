@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "entry/context.h"
+#include "entry/display.h"
 #include "entry/load_proc.h"
 #include "host/event_log.h"
 #include "resources/messages.h"
@@ -178,10 +179,10 @@ void ProbeRegisteredService()
         if (status.dwCurrentState != SERVICE_STOPPED) {
             ProgramContext.WasRunning = 1;
             if (WaitUntilStopped(service, 1) != SERVICE_STOPPED)
-                MessageBoxA(GetDesktopWindow(), kTextCannotStopService, kCaptionKavo, MB_OK);
+                ShowMessage(GetDesktopWindow(), kTextCannotStopService, kCaptionKavo, MB_OK);
         }
     } else {
-        MessageBoxA(GetDesktopWindow(), kTextCannotStopService, kCaptionKavo, MB_OK);
+        ShowMessage(GetDesktopWindow(), kTextCannotStopService, kCaptionKavo, MB_OK);
     }
     if (service)
         CloseServiceHandle(service);

@@ -25,7 +25,7 @@ static const char* LastCharacter(const char* text)
     const char* last = text;
     for (const char* p = text; *p; ++p) {
         last = p;
-        if (IsSjisLeadByte((unsigned char)*p) && p[1])
+        if (IsLeadByte((unsigned char)*p) && p[1])
             ++p;
     }
     return last;

@@ -4,25 +4,48 @@
 
 #include "text/text.h"
 
-int IsSjisLeadByte(unsigned char byte)
+// The ranges in use, pairs of first and last byte; an empty pair ends them.
+static unsigned char LeadByteRanges[LEAD_BYTE_RANGES_SIZE] = {0x81, 0x9F, 0xE0, 0xFC};
+
+void SetLeadByteRanges(const unsigned char* ranges, size_t size)
 {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+    size_t used = 0;
+    for (; used + 1 < size && used + 1 < sizeof LeadByteRanges && (ranges[used] || ranges[used + 1]); used += 2) {
+        LeadByteRanges[used] = ranges[used];
+        LeadByteRanges[used + 1] = ranges[used + 1];
+    }
+    for (; used < sizeof LeadByteRanges; ++used)
+        LeadByteRanges[used] = 0;
+}
+
+int IsLeadByte(unsigned char byte)
+{
+    for (size_t i = 0; i + 1 < sizeof LeadByteRanges && (LeadByteRanges[i] || LeadByteRanges[i + 1]); i += 2)
+        if (byte != 0 && byte >= LeadByteRanges[i] && byte <= LeadByteRanges[i + 1])
+            return 1;
+    return 0;
+}
+
+// Windows takes a slash for a backslash in every path it is given.
+static int IsSeparator(char byte)
+{
+    return byte == '\\' || byte == '/';
 }
 
 void CutLastPathComponent(char* path)
 {
-    char* lastBackslash = 0;
+    char* lastSeparator = 0;
     int secondBytePending = 0;
     for (char* p = path; *p; ++p) {
         if (secondBytePending)
             secondBytePending = 0;
-        else if (IsSjisLeadByte((unsigned char)*p))
+        else if (IsLeadByte((unsigned char)*p))
             secondBytePending = 1;
-        else if (*p == '\\')
-            lastBackslash = p;
+        else if (IsSeparator(*p))
+            lastSeparator = p;
     }
-    if (lastBackslash)
-        *lastBackslash = '\0';
+    if (lastSeparator)
+        *lastSeparator = '\0';
 }
 
 void GetBaseNameNoExt(char* destination, size_t size, const char* path)
@@ -32,12 +55,13 @@ void GetBaseNameNoExt(char* destination, size_t size, const char* path)
     for (const char* p = path; *p; ++p) {
         if (secondBytePending)
             secondBytePending = 0;
-        else if (IsSjisLeadByte((unsigned char)*p))
+        else if (IsLeadByte((unsigned char)*p))
             secondBytePending = 1;
-        else if (*p == '\\' || *p == ':')
+        else if (IsSeparator(*p) || *p == ':')
             name = p + 1;
     }
-    // No second byte of Shift-JIS is a dot, so the dot search needs no lead-byte logic.
+    // No second byte of a double-byte character is a dot (they are 0x40 and
+    // above in every code page), so the dot search needs no lead-byte logic.
     const char* dot = strchr(name, '.');
     size_t length = dot ? (size_t)(dot - name) : strlen(name);
     CopyTextPart(destination, size, name, length);
@@ -46,16 +70,27 @@ void GetBaseNameNoExt(char* destination, size_t size, const char* path)
 const char* GetExtension(const char* path)
 {
     const char* end = path + strlen(path);
-    for (const char* p = end - 1; p > path; --p) {
-        if (*p == '.')
-            return p + 1;
-        if (*p == '\\' || *p == '/' || *p == ':')
-            return end;
+    const char* dot = 0;
+    const char* separator = 0;
+    int secondBytePending = 0;
+    for (const char* p = path; *p; ++p) {
+        if (secondBytePending)
+            secondBytePending = 0;
+        else if (IsLeadByte((unsigned char)*p))
+            secondBytePending = 1;
+        else if (p == path)
+            continue;
+        else if (*p == '.')
+            dot = p;
+        else if (IsSeparator(*p) || *p == ':')
+            separator = p;
     }
-    return path;
+    if (dot && (!separator || dot > separator))
+        return dot + 1;
+    return separator ? end : path;
 }
 
-// The length of the path without the backslashes that end it; a 0x5C that is
+// The length of the path without the separators that end it; a 0x5C that is
 // the second byte of a double-byte character is no backslash.
 static size_t LengthWithoutTrailingBackslashes(const char* path, size_t length)
 {
@@ -64,23 +99,27 @@ static size_t LengthWithoutTrailingBackslashes(const char* path, size_t length)
     for (size_t i = 0; i < length; ++i) {
         if (secondBytePending)
             secondBytePending = 0;
-        else if (IsSjisLeadByte((unsigned char)path[i]))
+        else if (IsLeadByte((unsigned char)path[i]))
             secondBytePending = 1;
-        else if (path[i] == '\\')
+        else if (IsSeparator(path[i]))
             continue;
         end = i + 1;
     }
     return end;
 }
 
+// A single-byte character as the comparisons take it: a letter in upper case,
+// a slash as a backslash.
 static unsigned char FoldAsciiCase(unsigned char byte)
 {
+    if (byte == '/')
+        return '\\';
     return byte >= 'a' && byte <= 'z' ? (unsigned char)(byte - 'a' + 'A') : byte;
 }
 
 // Equal lengths and equal characters: single bytes compared as FoldAsciiCase
 // makes them, a double-byte character (whose second byte may look like a
-// letter) byte for byte.
+// letter or a backslash) byte for byte.
 static int SamePathText(const char* path, size_t length, const char* otherPath, size_t otherLength)
 {
     if (length != otherLength)
@@ -88,7 +127,7 @@ static int SamePathText(const char* path, size_t length, const char* otherPath, 
     for (size_t i = 0; i < length; ++i) {
         unsigned char byte = (unsigned char)path[i];
         unsigned char otherByte = (unsigned char)otherPath[i];
-        if (IsSjisLeadByte(byte)) {
+        if (IsLeadByte(byte)) {
             if (byte != otherByte || (i + 1 < length && path[i + 1] != otherPath[i + 1]))
                 return 0;
             ++i;
@@ -142,16 +181,16 @@ int CutToFolderAbove(char* folder)
     size_t end = LengthWithoutTrailingBackslashes(folder, strlen(folder));
     // A share's root is "\\server\share": two backslashes before the server,
     // one before the share.
-    int backslashesOfRoot = folder[0] == '\\' && folder[1] == '\\' ? 3 : 0;
+    int backslashesOfRoot = IsSeparator(folder[0]) && IsSeparator(folder[1]) ? 3 : 0;
     int backslashes = 0;
     size_t last = 0;
     int secondBytePending = 0;
     for (size_t i = 0; i < end; ++i) {
         if (secondBytePending)
             secondBytePending = 0;
-        else if (IsSjisLeadByte((unsigned char)folder[i]))
+        else if (IsLeadByte((unsigned char)folder[i]))
             secondBytePending = 1;
-        else if (folder[i] == '\\') {
+        else if (IsSeparator(folder[i])) {
             ++backslashes;
             last = i;
         }

@@ -1,15 +1,28 @@
-// Path functions for ANSI byte strings on Shift-JIS systems.
+// Path functions for ANSI byte strings in the system's ANSI code page.
 //
-// In Shift-JIS the second byte of a double-byte character can be 0x5C, the
-// backslash, so a path is never split by a plain byte search. No windows.h here:
-// this file builds natively as well as for Windows.
+// In the double-byte code pages (932 Shift-JIS, 936, 949, 950) the second byte
+// of a character can be 0x5C, the backslash, so a path is never split by a plain
+// byte search. Which bytes start a double-byte character is data, handed in once
+// at start (SetLeadByteRanges). No windows.h here: this file builds natively as
+// well as for Windows.
 #pragma once
 
 #include <stddef.h>
 
-// 1 if the byte starts a double-byte character (0x81-0x9F, 0xE0-0xFC), else 0.
-// The ranges are fixed on purpose: they do not follow the system's code page.
-int IsSjisLeadByte(unsigned char byte);
+// The most bytes of lead-byte ranges a code page has (CPINFO's LeadByte).
+enum { LEAD_BYTE_RANGES_SIZE = 12 };
+
+// Makes the lead bytes those of ranges (size bytes, as GetCPInfo gives them:
+// pairs of the first and the last byte of a range, ended by a pair of zeros or
+// by the end; at most LEAD_BYTE_RANGES_SIZE bytes are read, a pair whose
+// first byte is above its last holds none). Until it is called, the lead bytes
+// are those of code page 932 (0x81-0x9F, 0xE0-0xFC). No ranges: no byte starts
+// a double-byte character, as on the single-byte code pages and on 65001.
+void SetLeadByteRanges(const unsigned char* ranges, size_t size);
+
+// 1 if the byte starts a double-byte character in the code page's ranges, else
+// 0. The terminator never does.
+int IsLeadByte(unsigned char byte);
 
 // Ends the path at its last backslash (a real one, not the second byte of a
 // double-byte character). A path without one stays as it is.

@@ -12,7 +12,7 @@ int CopyTextPart(char* destination, size_t size, const char* source, size_t leng
     size_t used = 0;
     while (used < length && source[used]) {
         size_t characterLength = 1;
-        if (IsSjisLeadByte((unsigned char)source[used]) && used + 1 < length && source[used + 1])
+        if (IsLeadByte((unsigned char)source[used]) && used + 1 < length && source[used + 1])
             characterLength = 2;
         if (used + characterLength > size - 1)
             break;
