@@ -11,10 +11,10 @@ rem   終了方法      0 = WM_CLOSE（既定）、1 = WM_SYSCOMMAND/SC_CLOSE
 rem   EXIT-METHOD   0 = WM_CLOSE (the default), 1 = WM_SYSCOMMAND/SC_CLOSE
 rem   フォルダー    kavo.exe と kavo.ini を置くフォルダー（既定: Program Files\kavo\サービス名。"" も既定）
 rem   FOLDER        where kavo.exe and kavo.ini go (default: Program Files\kavo\NAME; "" too)
-rem   停止の猶予    停止の要求からプログラムを強制終了するまでの秒数、1 から 120。
+rem   停止の猶予    停止の要求からプログラムを強制終了するまでの秒数、1 から 110。
 rem                 省略すると kavo.ini に書かず、kavo の既定（20 秒）になります。
 rem   STOP-TIMEOUT  seconds from the stop request until the program is ended by
-rem                 force, 1 to 120; left out, it is not written and kavo's
+rem                 force, 1 to 110; left out, it is not written and kavo's
 rem                 default (20 s) applies.
 rem
 rem 管理者として実行してください。kavo.exe はこのスクリプトと同じフォルダーから
@@ -217,7 +217,7 @@ if "%stoptimeout:~0,1%"=="0" goto BadStopTimeout
 set "padded=%stoptimeout%____"
 if not "%padded:~4,1%"=="_" goto BadStopTimeout
 set /a "seconds=%stoptimeout%"
-if %seconds% gtr 120 goto BadStopTimeout
+if %seconds% gtr 110 goto BadStopTimeout
 :StopTimeoutChecked
 
 rem The folder, by default named after the service, which must then be a
@@ -503,7 +503,7 @@ goto Finish
 
 :BadStopTimeout
 setlocal EnableDelayedExpansion
-echo 停止の猶予は 1 から 120 までの秒数です / the stop timeout is 1 to 120 seconds: !stoptimeout!
+echo 停止の猶予は 1 から 110 までの秒数です / the stop timeout is 1 to 110 seconds: !stoptimeout!
 endlocal
 goto Finish
 

@@ -3,6 +3,7 @@
 // waits a stop of that bound gives rise to.
 #include "fuzz_support.h"
 
+#include "host/portable_service_control.h"
 #include "scm/portable_service_wait.h"
 #include "settings/portable_stop_timeout.h"
 #include "settings/settings.h"
@@ -84,6 +85,31 @@ static void CheckServiceWait(const std::string& text, uint32_t startTick)
     }
 }
 
+// The control handler's decision for any control in any moment: a stop is
+// begun once, joined once the program has ended, and never acted on again;
+// what is not a stop is never one. Accepted controls and the preshutdown
+// allowance for any version and bound.
+static void CheckServiceControl(uint32_t bits, const std::string& text)
+{
+    uint32_t control = bits % 20;
+    int taken = (bits >> 5) & 1, recorded = (bits >> 6) & 1, final = (bits >> 7) & 1;
+    ControlAction action = DecideControl(control, taken, recorded, final);
+    bool stop = control == KAVO_CONTROL_STOP || control == KAVO_CONTROL_SHUTDOWN || control == KAVO_CONTROL_PRESHUTDOWN;
+    if (!stop)
+        FUZZ_CHECK(action == (control == KAVO_CONTROL_INTERROGATE ? kControlAnswered : kControlNotHandled));
+    else if (final || recorded)
+        FUZZ_CHECK(action == kControlAnswered);
+    else
+        FUZZ_CHECK(action == (taken ? kControlJoinsEnd : kControlBeginsStop));
+    uint32_t version = bits >> 16;
+    uint32_t accepted = ControlsAccepted(bits >> 8 & 7, version);
+    FUZZ_CHECK((bits >> 8 & 7) == KAVO_STATE_START_PENDING ? accepted == 0 : (accepted & KAVO_ACCEPT_STOP) != 0);
+    FUZZ_CHECK(((accepted & KAVO_ACCEPT_PRESHUTDOWN) != 0) == (accepted && version >= KAVO_WINDOWS_VERSION(6, 0)));
+    FUZZ_CHECK(NestsJobs(version) == (version >= KAVO_WINDOWS_VERSION(6, 2)));
+    int seconds = ParseStopTimeout(TextBlock(text).bytes);
+    FUZZ_CHECK(PreshutdownTimeoutMs(seconds) == StopWaitLimitMs(seconds));
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     InputReader input{data, size};
@@ -102,6 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CheckText(text);
     CheckStopTimeout(text);
     CheckServiceWait(text, bits);
+    CheckServiceControl(bits, text);
     // The profile read gives at most 259 bytes.
     if (text.size() >= TEXT_SIZE)
         CheckText(text.substr(0, TEXT_SIZE - 1));

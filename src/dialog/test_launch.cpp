@@ -7,14 +7,12 @@
 #include "host/program_checks.h"
 #include "host/write_access.h"
 #include "resources/messages.h"
+#include "settings/portable_stop_timeout.h"
 
 // A program that never becomes idle must not keep the dialog blocked for good:
 // after this long the user is told all the same.
 static const DWORD kIdleWaitLimit = 30000;
 
-// How long a closing program is watched after its windows were asked to close;
-// one that takes longer is left to the user, as the message told them.
-static const DWORD kCloseWaitLimit = 30000;
 
 // A batch file is refused; a program on a share or a removable drive, or one
 // that others may change, is started only on the user's Yes.
@@ -41,12 +39,12 @@ static int AcceptTestProgram(HWND dialog, const HeldProgram* program)
 // from the held file; otherwise it is ended before it ran, and the user told.
 static int StartHeldProgram(HWND dialog, const HeldProgram* program, PROCESS_INFORMATION* child)
 {
-    if (!LaunchSuspendedChild(program, child))
+    if (!LaunchChild(program, child))
         return 0;
     if (CheckImageIsHeld(child->hProcess, program) != kImageIsAnotherFile && ResumeThread(child->hThread) != (DWORD)-1)
         return 1;
     TerminateProcess(child->hProcess, 1);
-    WaitForChild(child->hProcess, kCloseWaitLimit);
+    WaitForChild(child->hProcess, FORCED_END_WAIT_MS);
     CloseHandle(child->hThread);
     CloseHandle(child->hProcess);
     const TextInsertion insertion = {program->file, NULL};
@@ -68,11 +66,18 @@ void TestLaunch(HWND dialog, const char* programPath, const char* options, ExitM
     SetForegroundWindow(dialog);
     ShowMessage(dialog, kTextTestStarted, kCaptionKavo, MB_OK);
 
+    // Closed as a service stop closes it, within the same bound (kavo.ini's
+    // stoptimeout) counted from OK: a window that does not handle its message
+    // in time is no longer waited for, and the dialog answers again at the
+    // bound whatever the program does. One that takes longer is left to the
+    // user, as the message told them.
     ProgramContext.ChildProcessId = (LONG)child.dwProcessId;
-    CloseChildWindows(exitMethod);
-    // Counted from here: the time the user spends on the program's own close
-    // question is not part of the limit.
-    WaitForChild(child.hProcess, kCloseWaitLimit);
+    const DWORD start = GetTickCount();
+    const DWORD bound = (DWORD)ProgramContext.Config.stopTimeout * 1000;
+    AskedWindows asked;
+    asked.count = 0;
+    CloseNewChildWindowsWithin(&asked, exitMethod, start, bound);
+    WaitForChild(child.hProcess, MillisecondsLeft(start, GetTickCount(), bound));
     CloseHandle(child.hThread);
     CloseHandle(child.hProcess);
 }

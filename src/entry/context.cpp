@@ -46,6 +46,7 @@ int ProbeEnvironment()
     if (!GetVersionExA(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT)
         return 0;
     ProgramContext.IsWindowsNT = 1;
+    ProgramContext.WindowsVersion = version.dwMajorVersion * 256 + version.dwMinorVersion;
 
     // Checked before the mode, since there the current folder cannot decide it.
     if (IsSystemOrWindowsFolder(ProgramContext.ModuleDir)) {

@@ -27,6 +27,7 @@ struct ProgramContextRecord {
     // (CP_ACP); through the Unicode functions when the ANSI code page is not 932.
     UINT KavoTextCodePage;
     int ConvertsKavoTexts;
+    DWORD WindowsVersion;           // major * 256 + minor, as GetVersionExA says (KAVO_WINDOWS_VERSION)
     int InSystemFolder;             // this file lies in the system or the Windows folder
     int IsRegistered;               // the configured name's service is this file's own
     int WasRunning;                 // it was not stopped when the program started
@@ -41,6 +42,7 @@ struct ProgramContextRecord {
     // ended by itself or the service stops; after that the handler reports
     // nothing and the main function does not report RUNNING.
     volatile LONG Stopping;
+    int FinalReported;               // the main function's final report is made (under StatusLock)
     CRITICAL_SECTION StatusLock;
     HANDLE StopEvent;                // set by the handler when it takes a stop request
     volatile DWORD StopRequestedAt;  // tick count of that request: the bound counts from it

@@ -170,18 +170,20 @@ static const char* ExitMessageName()
     return ProgramContext.Config.exitMethod == 1 ? kExitMethodSysCommand : kExitMethodClose;
 }
 
-void LogProgramStarted(DWORD processId)
+void LogProgramStarted(DWORD processId, DWORD jobError)
 {
     const ServiceConfig& config = ProgramContext.Config;
     char id[NUMBER_SIZE];
     char bound[NUMBER_SIZE];
+    char job[NUMBER_SIZE];
     wsprintfA(id, "%lu", processId);
     wsprintfA(bound, "%d", config.stopTimeout);
-    const char* strings[] = {config.programPath, config.options, id, bound, ExitMessageName()};
-    WriteEntry(EVENTLOG_INFORMATION_TYPE, EVENT_PROGRAM_STARTED, strings, 5);
+    wsprintfA(job, "%lu", jobError);
+    const char* strings[] = {config.programPath, config.options, id, bound, ExitMessageName(), job};
+    WriteEntry(EVENTLOG_INFORMATION_TYPE, EVENT_PROGRAM_STARTED, strings, 6);
 }
 
-void LogProgramEnded(HANDLE process)
+void LogProgramEnded(HANDLE process, int atStop)
 {
     DWORD exitCode = 0;
     GetExitCodeProcess(process, &exitCode);
@@ -204,30 +206,36 @@ void LogProgramEnded(HANDLE process)
     wsprintfA(decimal, "%lu", exitCode);
     wsprintfA(hexadecimal, "0x%08lX", exitCode);
     const char* strings[] = {program, decimal, hexadecimal, seconds};
-    WriteEntry(EVENTLOG_ERROR_TYPE, EVENT_PROGRAM_FAILED, strings, 4);
+    if (atStop)
+        WriteEntry(EVENTLOG_WARNING_TYPE, EVENT_PROGRAM_ENDED_AT_STOP, strings, 4);
+    else
+        WriteEntry(EVENTLOG_ERROR_TYPE, EVENT_PROGRAM_FAILED, strings, 4);
 }
 
-// The entries of a stop: the first string, and the windows asked.
-static void WriteStopEntry(WORD type, DWORD id, const char* first)
+// The entries of a stop: the first string, the windows asked, and the last
+// when there is one.
+static void WriteStopEntry(WORD type, DWORD id, const char* first, const char* last)
 {
     char count[NUMBER_SIZE];
     wsprintfA(count, "%d", ProgramContext.AskedWindowCount);
-    const char* strings[] = {first, count, ExitMessageName(), ProgramContext.AskedWindows};
-    WriteEntry(type, id, strings, 4);
+    const char* strings[] = {first, count, ExitMessageName(), ProgramContext.AskedWindows, last};
+    WriteEntry(type, id, strings, last ? 5 : 4);
 }
 
-void LogProgramClosed()
+void LogProgramClosed(DWORD exitCode)
 {
     char elapsed[NUMBER_SIZE];
+    char code[NUMBER_SIZE];
     wsprintfA(elapsed, "%lu", GetTickCount() - ProgramContext.StopRequestedAt);
-    WriteStopEntry(EVENTLOG_INFORMATION_TYPE, EVENT_PROGRAM_CLOSED, elapsed);
+    wsprintfA(code, "%lu", exitCode);
+    WriteStopEntry(EVENTLOG_INFORMATION_TYPE, EVENT_PROGRAM_CLOSED, elapsed, code);
 }
 
 void LogProgramEndedByForce()
 {
     char bound[NUMBER_SIZE];
     wsprintfA(bound, "%d", ProgramContext.Config.stopTimeout);
-    WriteStopEntry(EVENTLOG_WARNING_TYPE, EVENT_PROGRAM_ENDED_BY_FORCE, bound);
+    WriteStopEntry(EVENTLOG_WARNING_TYPE, EVENT_PROGRAM_ENDED_BY_FORCE, bound, NULL);
 }
 
 void LogProgramNotEnded(DWORD processId, DWORD waitedMs)

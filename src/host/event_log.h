@@ -29,11 +29,14 @@ void RemoveEventSource(const char* serviceName);
 void NoteWindowAsked(HWND window);
 
 // The entries, one for each way a service's program starts and ends.
-void LogProgramStarted(DWORD processId);
+// jobError: why the program is in no job of kavo's (NO_ERROR: it is).
+void LogProgramStarted(DWORD processId, DWORD jobError);
 // Ended by itself; its exit code decides the entry (and the entry's type).
-void LogProgramEnded(HANDLE process);
-// A requested stop: the program closed by itself, or was ended at the bound.
-void LogProgramClosed();
+// atStop: a stop was requested before the service's final report, which is
+// then no failure.
+void LogProgramEnded(HANDLE process, int atStop);
+// A requested stop: the program closed (with that exit code), or was ended at the bound.
+void LogProgramClosed(DWORD exitCode);
 void LogProgramEndedByForce();
 // Ended by force, but still not gone waitedMs later.
 void LogProgramNotEnded(DWORD processId, DWORD waitedMs);

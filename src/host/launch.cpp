@@ -4,6 +4,7 @@
 #include "entry/load_proc.h"
 #include "host/event_log.h"
 #include "host/portable_launch.h"
+#include "host/portable_service_control.h"
 #include "settings/portable_stop_timeout.h"
 #include "text/sjis_path.h"
 #include "text/text.h"
@@ -59,8 +60,15 @@ static int StartChild(const HeldProgram* program, DWORD creationFlags, PROCESS_I
         SetLastError(program->error);
         return 0;
     }
+    // The program's start-up information is its own: kavo's flags, title,
+    // window placement and the C runtime's handle table (lpReserved2) would
+    // tell it of handles it never inherited. Only the desktop is kavo's.
+    STARTUPINFOA own;
+    GetStartupInfoA(&own);
     STARTUPINFOA startup;
-    GetStartupInfoA(&startup);
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.lpDesktop = own.lpDesktop;
     // The file is named: the system neither searches for it nor adds to its name.
     char commandLine[COMMAND_LINE_SIZE];
     CopyText(commandLine, sizeof commandLine, program->commandLine);
@@ -70,12 +78,20 @@ static int StartChild(const HeldProgram* program, DWORD creationFlags, PROCESS_I
 
 int LaunchChild(const HeldProgram* program, PROCESS_INFORMATION* child)
 {
-    return StartChild(program, CREATE_DEFAULT_ERROR_MODE, child);
+    return StartChild(program, CREATE_DEFAULT_ERROR_MODE | CREATE_SUSPENDED, child);
 }
 
 int LaunchSuspendedChild(const HeldProgram* program, PROCESS_INFORMATION* child)
 {
-    return StartChild(program, CREATE_DEFAULT_ERROR_MODE | CREATE_SUSPENDED, child);
+    const DWORD flags = CREATE_DEFAULT_ERROR_MODE | CREATE_SUSPENDED;
+    // Before Windows 8 a process is in one job at most: a kavo that runs in a
+    // job of someone else's could give the program none of its own. It is
+    // started outside that job where the job allows it (the system refuses
+    // with ERROR_ACCESS_DENIED where it does not). From Windows 8 on, the
+    // program is in both.
+    if (!NestsJobs(ProgramContext.WindowsVersion) && StartChild(program, flags | CREATE_BREAKAWAY_FROM_JOB, child))
+        return 1;
+    return StartChild(program, flags, child);
 }
 
 // The job functions, looked up rather than imported: Windows NT 4 has none,
@@ -106,21 +122,33 @@ static void SetJobLimits(HANDLE job, DWORD limitFlags)
     JobFunctions.SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
 }
 
-HANDLE PutInNewJob(HANDLE process)
+// The limits of kavo's job: a program that starts a process outside any job
+// on purpose (CREATE_BREAKAWAY_FROM_JOB) may still do so, as it may on a
+// desktop. Before Windows 8, where a process is in one job at most, that is
+// how a program puts the processes it starts in a job of its own, as it must
+// under any job (on Vista and 7 the Program Compatibility Assistant's, for
+// one); one that assigns a process of kavo's job to another job is refused
+// there (ERROR_ACCESS_DENIED).
+static const DWORD kJobLimits = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
+
+HANDLE PutInNewJob(HANDLE process, DWORD* error)
 {
+    *error = ERROR_CALL_NOT_IMPLEMENTED;
     if (!LoadJobFunctions())
         return NULL;
     HANDLE job = JobFunctions.CreateJobObjectA(NULL, NULL);
-    if (!job)
+    if (!job) {
+        *error = GetLastError();
         return NULL;
-    // A program that starts a process outside any job on purpose
-    // (CREATE_BREAKAWAY_FROM_JOB) may still do so, as it may on a desktop.
+    }
     // The job is not inheritable: only kavo's own handle keeps it open.
-    SetJobLimits(job, JOB_OBJECT_LIMIT_BREAKAWAY_OK | JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE);
+    SetJobLimits(job, kJobLimits | JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE);
     if (!JobFunctions.AssignProcessToJobObject(job, process)) {
+        *error = GetLastError();
         CloseHandle(job);
         return NULL;
     }
+    *error = NO_ERROR;
     return job;
 }
 
@@ -129,7 +157,7 @@ void CloseJob(HANDLE job, int leaveWhatIsLeft)
     if (!job)
         return;
     if (leaveWhatIsLeft)
-        SetJobLimits(job, JOB_OBJECT_LIMIT_BREAKAWAY_OK);
+        SetJobLimits(job, kJobLimits);
     CloseHandle(job);
 }
 
@@ -153,8 +181,8 @@ ChildWait WaitForChild(HANDLE process, DWORD timeoutMs)
 
 struct CloseRequest {
     ExitMethod exitMethod;
-    AskedWindows* asked;   // NULL: every window is asked, each waited for however long it takes
-    DWORD startTick;       // the bound's start and length, with asked
+    AskedWindows* asked;
+    DWORD startTick;       // the bound's start and length
     DWORD boundMs;
 };
 
@@ -188,11 +216,6 @@ static BOOL CALLBACK CloseChildWindowsProc(HWND window, LPARAM parameter)
         message = WM_SYSCOMMAND;
         wParam = SC_CLOSE;
     }
-    if (!request->asked) {
-        NoteWindowAsked(window);
-        SendMessageA(window, message, wParam, 0);
-        return TRUE;
-    }
     DWORD left = MillisecondsLeft(request->startTick, GetTickCount(), request->boundMs);
     if (left == 0)
         return FALSE;
@@ -202,12 +225,6 @@ static BOOL CALLBACK CloseChildWindowsProc(HWND window, LPARAM parameter)
     DWORD_PTR result;
     SendMessageTimeoutA(window, message, wParam, 0, SMTO_NORMAL, left, &result);
     return TRUE;
-}
-
-void CloseChildWindows(ExitMethod exitMethod)
-{
-    CloseRequest request = {exitMethod, NULL, 0, 0};
-    EnumWindows(CloseChildWindowsProc, (LPARAM)&request);
 }
 
 void CloseNewChildWindowsWithin(AskedWindows* asked, ExitMethod exitMethod, DWORD startTick, DWORD boundMs)

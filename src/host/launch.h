@@ -30,24 +30,25 @@ void HoldProgram(HeldProgram* program, const char* programPath, const char* opti
 void ReleaseProgram(HeldProgram* program);
 
 // Starts the held program file as a child process, with its command line and
-// working directory. On success fills child (the caller closes the thread
-// handle, then the process handle) and returns 1; on failure returns 0 with
-// the system's error code left for GetLastError (that of the hold when the
-// file could not be held).
+// working directory, its first thread suspended: the program runs nothing
+// until the caller resumes it (ResumeThread), or it is ended before it ever
+// ran. On success fills child (the caller closes the thread handle, then the
+// process handle) and returns 1; on failure returns 0 with the system's error
+// code left for GetLastError (that of the hold when the file could not be held).
 int LaunchChild(const HeldProgram* program, PROCESS_INFORMATION* child);
 
-// As LaunchChild, but the child's first thread is created suspended: the
-// program runs nothing until the caller resumes it (ResumeThread), or it is
-// ended before it ever ran.
+// As LaunchChild, for the service. Before Windows 8 it is started outside the job
+// kavo may run in, where that job allows it, so that it can have one of
+// kavo's own (PutInNewJob).
 int LaunchSuspendedChild(const HeldProgram* program, PROCESS_INFORMATION* child);
 
 // A new job object holding the process, so that every process it starts from
-// then on is held too, and all of them end when kavo's process ends, however
-// it ends (the job's last handle is then closed); the caller closes it with
-// CloseJob. NULL where the system has no job objects (before Windows 2000) or
-// refuses (a process already in another job, before Windows 8): the process
-// is then ended alone, and outlives kavo.
-HANDLE PutInNewJob(HANDLE process);
+// then on is held too, and all of them end when kavo's process ends, however it ends (the job's
+// last handle is then closed); the caller closes it with CloseJob. NULL, with
+// the reason in *error, where the system has no job objects (before Windows
+// 2000) or refuses (a process already in another job, before Windows 8): the
+// process is then ended alone, and outlives kavo.
+HANDLE PutInNewJob(HANDLE process, DWORD* error);
 
 // Closes the job. With leaveWhatIsLeft, the processes still in it go on, as
 // they would without the job; otherwise they end with it.
@@ -66,11 +67,6 @@ enum ChildWait {
 // Waits for the child process to end, at most timeoutMs (INFINITE: no limit).
 ChildWait WaitForChild(HANDLE process, DWORD timeoutMs);
 
-// Sends the close message of exitMethod to every unowned top-level window of
-// ProgramContext.ChildProcessId, one after another, each handled before the
-// next, however long that takes.
-void CloseChildWindows(ExitMethod exitMethod);
-
 // The windows a stop has sent the close message to: a second message can
 // bring up a second question. Beyond this many, no window is sent anything
 // more.
@@ -80,8 +76,9 @@ struct AskedWindows {
     int count;
 };
 
-// As CloseChildWindows, but only to windows not in *asked (each is added),
-// and within boundMs counted from startTick: a window that has not handled
+// Sends the close message of exitMethod to the unowned top-level windows of
+// ProgramContext.ChildProcessId not in *asked (each is added), one after
+// another, each handled before the next, within boundMs counted from startTick: a window that has not handled
 // its message by then (it hangs, or asks a question nobody answers) is no
 // longer waited for, and once the time is out no further window is sent
 // anything. Called again, it asks the windows the child has made since.

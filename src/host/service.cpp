@@ -4,11 +4,14 @@
 
 #include "entry/code_page.h"
 #include "entry/context.h"
+#include "entry/load_proc.h"
 #include "host/event_log.h"
 #include "host/launch.h"
 #include "host/portable_launch.h"
 #include "host/program_checks.h"
+#include "host/portable_service_control.h"
 #include "host/write_access.h"
+#include "scm/scm.h"
 #include "settings/portable_stop_timeout.h"
 #include "text/text.h"
 
@@ -61,8 +64,8 @@ static void ReportServiceStatus(DWORD state, DWORD exitCode, DWORD serviceSpecif
     status.dwCurrentState = state;
     // No control while starting, as Microsoft asks (its manager sends none to a
     // starting service anyway): a stop waits until the program runs or could
-    // not be started, which takes moments.
-    status.dwControlsAccepted = state == SERVICE_START_PENDING ? 0 : SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
+    // not be started. Preshutdown from Vista on (see ControlsAccepted).
+    status.dwControlsAccepted = ControlsAccepted(state, ProgramContext.WindowsVersion);
     status.dwWin32ExitCode = exitCode;
     status.dwServiceSpecificExitCode = serviceSpecificExitCode;
     status.dwCheckPoint = checkPoint;
@@ -203,20 +206,43 @@ static int StopRequested()
 // the program has made since: well within kWaitHintMs.
 static const DWORD kStopReportIntervalMs = 1000;
 
-// Stop and shutdown alike: the handler records the request, says the service
-// is stopping, and returns at once. The main function does the stop.
-static void WINAPI ServiceControlHandler(DWORD control)
+// Stop, shutdown and preshutdown alike (DecideControl): the handler records
+// the request, says the service is stopping, and returns at once. The main
+// function does the stop. A request that comes once the program has ended,
+// before the final report, is recorded and answered all the same.
+static DWORD WINAPI ServiceControlHandlerEx(DWORD control, DWORD, LPVOID, LPVOID)
 {
-    if (control != SERVICE_CONTROL_STOP && control != SERVICE_CONTROL_SHUTDOWN)
-        return;
     EnterCriticalSection(&ProgramContext.StatusLock);
-    if (TakeStop()) {
+    ControlAction action =
+        DecideControl(control, StopTaken(), StopRequested(), ProgramContext.FinalReported);
+    if (action == kControlBeginsStop || action == kControlJoinsEnd) {
+        TakeStop();
         ProgramContext.StopRequestedAt = GetTickCount();
-        // The close messages that follow may take the whole bound.
-        ReportServiceStatus(SERVICE_STOP_PENDING, NO_ERROR, 0, 1, StopWaitHintMs(ProgramContext.Config.stopTimeout));
         SetEvent(ProgramContext.StopEvent);
+        // The close messages that follow may take the whole bound; the final
+        // report of a program that has ended follows at once.
+        DWORD hint = action == kControlBeginsStop ? StopWaitHintMs(ProgramContext.Config.stopTimeout) : kWaitHintMs;
+        ReportServiceStatus(SERVICE_STOP_PENDING, NO_ERROR, 0, 1, hint);
     }
     LeaveCriticalSection(&ProgramContext.StatusLock);
+    return action == kControlNotHandled ? ERROR_CALL_NOT_IMPLEMENTED : NO_ERROR;
+}
+
+// Windows NT 4 has only the plain handler.
+static void WINAPI ServiceControlHandler(DWORD control)
+{
+    ServiceControlHandlerEx(control, 0, NULL, NULL);
+}
+
+// The extended handler where the system has it (Windows 2000 and later; it is
+// looked up, as NT 4 has none): only it can be sent the preshutdown.
+static SERVICE_STATUS_HANDLE RegisterControlHandler(const char* serviceName)
+{
+    SERVICE_STATUS_HANDLE(WINAPI * registerEx)(LPCSTR, LPHANDLER_FUNCTION_EX, LPVOID);
+    LoadProc(&registerEx, GetModuleHandleA("advapi32.dll"), "RegisterServiceCtrlHandlerExA");
+    if (registerEx)
+        return registerEx(serviceName, ServiceControlHandlerEx, NULL);
+    return RegisterServiceCtrlHandlerA(serviceName, ServiceControlHandler);
 }
 
 // Reports under the lock, so that RUNNING never follows the handler's STOP_PENDING.
@@ -289,6 +315,15 @@ static ServiceOutcome StopProgram(HANDLE process, HANDLE job)
     return EndProgramByForce(process, job, checkPoint);
 }
 
+// The program's exit code; 0 when it cannot be read.
+static DWORD ReadExitCode(HANDLE process)
+{
+    DWORD exitCode = 0;
+    if (!GetExitCodeProcess(process, &exitCode))
+        exitCode = 0;
+    return exitCode;
+}
+
 // Waits for the program's end or a stop request, whichever comes first. A
 // program that ends just as a stop is requested counts as stopped.
 static ServiceOutcome WatchProgram(HANDLE process, HANDLE job, DWORD* programExitCode, DWORD* error)
@@ -305,25 +340,24 @@ static ServiceOutcome WatchProgram(HANDLE process, HANDLE job, DWORD* programExi
     EnterCriticalSection(&ProgramContext.StatusLock);
     int endedByItself = woke == WAIT_OBJECT_0 && TakeStop();
     LeaveCriticalSection(&ProgramContext.StatusLock);
-    if (!endedByItself)
-        return StopProgram(process, job);
-    if (!GetExitCodeProcess(process, programExitCode))
-        *programExitCode = 0;
-    return kProgramEnded;
+    ServiceOutcome outcome = endedByItself ? kProgramEnded : StopProgram(process, job);
+    if (outcome == kProgramEnded || outcome == kStoppedProgramClosed)
+        *programExitCode = ReadExitCode(process);
+    return outcome;
 }
 
-// The entry of the way a launched program ended, or could not be started.
-static void LogProgramOutcome(ServiceOutcome outcome, const PROCESS_INFORMATION* child, DWORD error)
+// The entry of the way a launched program was stopped, or could not be
+// started. That of a program that ended by itself comes with the final report
+// (ReportOutcome), which alone knows whether a stop came first.
+static void LogProgramOutcome(ServiceOutcome outcome, const PROCESS_INFORMATION* child, DWORD programExitCode,
+                              DWORD error)
 {
     switch (outcome) {
     case kLaunchFailed:
         LogLaunchFailed(error);
         break;
-    case kProgramEnded:
-        LogProgramEnded(child->hProcess);
-        break;
     case kStoppedProgramClosed:
-        LogProgramClosed();
+        LogProgramClosed(programExitCode);
         break;
     case kStoppedProgramEndedByForce:
         LogProgramEndedByForce();
@@ -336,16 +370,46 @@ static void LogProgramOutcome(ServiceOutcome outcome, const PROCESS_INFORMATION*
     case kRefusedScript:
     case kRefusedNotLocalDrive:
     case kRefusedImageNotCheckedFile:
+    case kProgramEnded:
     case kProgramUnwatchable:
         break;
     }
 }
 
-// The launched program, still suspended: put in its job, resumed, reported
-// RUNNING, and watched until it ends or is stopped.
-static ServiceOutcome RunProgram(const PROCESS_INFORMATION* child, DWORD* programExitCode, DWORD* error)
+// How long a started program may take to be ready for input before it is
+// reported RUNNING all the same: a program busy that long at its start runs,
+// and a stop must be able to reach it.
+static const DWORD kReadyLimitMs = 15000;
+// How often a starting service says it is still at work: well within kWaitHintMs.
+static const DWORD kStartReportIntervalMs = 1000;
+
+// Waits until the resumed program is ready for input (WaitForInputIdle),
+// reporting START_PENDING every second on from *checkPoint, at most
+// kReadyLimitMs; kChildEnded when it ended before that. A program without a
+// message queue (a console program) is ready at once: Windows answers at once
+// for it.
+static ChildWait WaitUntilReady(HANDLE process, DWORD* checkPoint)
 {
-    HANDLE job = PutInNewJob(child->hProcess);
+    const DWORD start = GetTickCount();
+    for (;;) {
+        DWORD left = MillisecondsLeft(start, GetTickCount(), kReadyLimitMs);
+        DWORD idle = WaitForInputIdle(process, left < kStartReportIntervalMs ? left : kStartReportIntervalMs);
+        // Whatever it answered, a program that has ended is not ready.
+        ChildWait child = WaitForChild(process, 0);
+        if (child != kChildRuns || idle != WAIT_TIMEOUT || left == 0)
+            return child;
+        ReportServiceStatus(SERVICE_START_PENDING, NO_ERROR, 0, ++*checkPoint, kWaitHintMs);
+    }
+}
+
+// The launched program, still suspended: put in its job, resumed, reported
+// RUNNING once it is ready, and watched until it ends or is stopped. One that
+// ends before it is ready ends the service from START_PENDING.
+static ServiceOutcome RunProgram(const PROCESS_INFORMATION* child, const char* serviceName, DWORD checkPoint,
+                                 DWORD* programExitCode, DWORD* error)
+{
+    DWORD jobError = NO_ERROR;
+    HANDLE job = PutInNewJob(child->hProcess, &jobError);
     InterlockedExchange(&ProgramContext.ChildProcessId, (LONG)child->dwProcessId);
     ServiceOutcome outcome;
     if (ResumeThread(child->hThread) == (DWORD)-1) {
@@ -354,32 +418,44 @@ static ServiceOutcome RunProgram(const PROCESS_INFORMATION* child, DWORD* progra
         WaitForChild(child->hProcess, FORCED_END_WAIT_MS);
         outcome = kLaunchFailed;
     } else {
-        ReportRunningUnlessStopping();
-        LogProgramStarted(child->dwProcessId);
-        outcome = WatchProgram(child->hProcess, job, programExitCode, error);
+        LogProgramStarted(child->dwProcessId, jobError);
+        if (WaitUntilReady(child->hProcess, &checkPoint) == kChildEnded) {
+            EnterCriticalSection(&ProgramContext.StatusLock);
+            TakeStop();
+            LeaveCriticalSection(&ProgramContext.StatusLock);
+            *programExitCode = ReadExitCode(child->hProcess);
+            outcome = kProgramEnded;
+        } else {
+            ReportRunningUnlessStopping();
+            // After RUNNING, so that it costs the start nothing; a bound
+            // changed since the registration counts from this start on.
+            SetPreshutdownTimeout(serviceName);
+            outcome = WatchProgram(child->hProcess, job, programExitCode, error);
+        }
     }
-    LogProgramOutcome(outcome, child, *error);
+    LogProgramOutcome(outcome, child, *programExitCode, *error);
     // What a program that closed or ended by itself leaves behind goes on;
     // anything left of one that was ended goes with the job.
     CloseJob(job, outcome == kProgramEnded || outcome == kStoppedProgramClosed);
     return outcome;
 }
 
-// The one final report; a stop request after it changes nothing.
-static void ReportStopped(DWORD exitCode, DWORD serviceSpecificExitCode)
+// The one final report, with the exit codes of each way to end. A program's
+// own exit code other than 0 comes as the service's own error. A requested
+// stop is never a failure, whatever raced it: an error then goes into the
+// service-specific code, beside a Win32 exit code of 0; so does the exit code
+// of a program that closed on the stop. Decided under the lock, with the
+// entry of a program that ended by itself: a stop the handler takes before
+// the report counts, and one after it changes nothing. process: the program's
+// (NULL when none was started).
+static void ReportOutcome(ServiceOutcome outcome, HANDLE process, DWORD programExitCode, DWORD error)
 {
     EnterCriticalSection(&ProgramContext.StatusLock);
     InterlockedExchange(&ProgramContext.Stopping, 1);
-    ReportServiceStatus(SERVICE_STOPPED, exitCode, serviceSpecificExitCode, 0, kWaitHintMs);
-    LeaveCriticalSection(&ProgramContext.StatusLock);
-}
-
-// The exit codes of each way to end. A program's own exit code other than 0
-// comes as the service's own error. A requested stop is never a failure,
-// whatever raced it: an error then goes into the service-specific code,
-// beside a Win32 exit code of 0.
-static void ReportOutcome(ServiceOutcome outcome, DWORD programExitCode, DWORD error)
-{
+    ProgramContext.FinalReported = 1;
+    int stopRequested = StopRequested();
+    if (outcome == kProgramEnded)
+        LogProgramEnded(process, stopRequested);
     DWORD exitCode = NO_ERROR;
     DWORD serviceSpecificExitCode = 0;
     switch (outcome) {
@@ -409,6 +485,7 @@ static void ReportOutcome(ServiceOutcome outcome, DWORD programExitCode, DWORD e
         }
         break;
     case kStoppedProgramClosed:
+        serviceSpecificExitCode = programExitCode;
         break;
     case kStoppedProgramEndedByForce:
         serviceSpecificExitCode = kForcedEndServiceExitCode;
@@ -417,19 +494,49 @@ static void ReportOutcome(ServiceOutcome outcome, DWORD programExitCode, DWORD e
         serviceSpecificExitCode = kNotEndedServiceExitCode;
         break;
     }
-    if (exitCode != NO_ERROR && StopRequested()) {
+    if (exitCode != NO_ERROR && stopRequested) {
         if (exitCode != ERROR_SERVICE_SPECIFIC_ERROR)
             serviceSpecificExitCode = exitCode;
         exitCode = NO_ERROR;
     }
-    ReportStopped(exitCode, serviceSpecificExitCode);
+    ReportServiceStatus(SERVICE_STOPPED, exitCode, serviceSpecificExitCode, 0, kWaitHintMs);
+    LeaveCriticalSection(&ProgramContext.StatusLock);
 }
 
-// What may not be started at all, whoever may change it: a batch file, or
-// (unless kavo.ini allows every drive) a program or kavo.exe on a share or a
-// removable drive. Logged; kLaunchFailed when the start may go on.
+// The steps before the program runs, which can each block for tens of
+// seconds (a program on a share whose server is down, the membership of a
+// domain account with the domain controller out of reach): the hold and the
+// check of the program file, the launch. They run on a
+// thread of their own while the main function reports START_PENDING every
+// second, at most kStartStepsLimitMs. Together with kReadyLimitMs a start
+// stays within the minute install.cmd waits for RUNNING.
+static const DWORD kStartStepsLimitMs = 40000;
+
+struct ProgramStart {
+    ServiceOutcome outcome;    // a refusal or kLaunchFailed, unless launched
+    int launched;
+    PROCESS_INFORMATION child;
+    DWORD error;
+    // Set by the main function when the steps took longer than they may, by
+    // the steps when they are done: whoever comes second frees the record
+    // (and the steps, a program they started too late).
+    volatile LONG finished;
+};
+
+// What may not be started at all, whoever may change it: a path the code
+// page does not hold, a batch file, or (unless kavo.ini allows every drive) a
+// program or kavo.exe on a share or a removable drive. Logged; kLaunchFailed
+// when the start may go on.
 static ServiceOutcome RefusePlace(const HeldProgram* program, const char* finalPath)
 {
+    // A path the code page does not hold names no file, or another one.
+    const char* unheldPath = !IsValidAnsiText(ProgramContext.ModulePath)            ? ProgramContext.ModulePath
+                             : !IsValidAnsiText(ProgramContext.Config.programPath) ? ProgramContext.Config.programPath
+                                                                                   : NULL;
+    if (unheldPath) {
+        LogPathNotInCodePage(unheldPath);
+        return kRefusedPathNotInCodePage;
+    }
     char refused[TEXT_SIZE];
     switch (CheckProgramPlace(program, finalPath, 1, ProgramContext.Config.anyDrive, refused, sizeof refused)) {
     case kPlaceScript:
@@ -457,77 +564,127 @@ static int KeepIfHeldImage(PROCESS_INFORMATION* child, const HeldProgram* progra
     return 0;
 }
 
-// START_PENDING with a check point for each step, RUNNING only once the
-// program runs, STOPPED once it has ended or could not be started.
-static void WINAPI ServiceMainProc(DWORD argumentCount, LPSTR* arguments)
+// What others may change is not run as the local system account. The program
+// file is held from before its check until its process has been made and
+// found to be that very file. Started suspended, to be put in a job before it
+// runs, so that every process it starts can be ended with it.
+static DWORD WINAPI RunStartSteps(void* parameter)
 {
-    ProgramContext.StatusHandle =
-        RegisterServiceCtrlHandlerA(ProgramContext.Config.serviceName, ServiceControlHandler);
-    // Without a status handle nothing can reach the service control manager.
-    if (!ProgramContext.StatusHandle)
-        return;
-    ReportServiceStatus(SERVICE_START_PENDING, NO_ERROR, 0, 1, kWaitHintMs);
-    // The entries go under the name the service is registered under, which
-    // kavo.ini may not hold.
-    InstallEventSource(argumentCount > 0 ? arguments[0] : ProgramContext.Config.serviceName);
-    // A path the code page does not hold names no file, or another one.
-    const char* unheldPath = !IsValidAnsiText(ProgramContext.ModulePath)            ? ProgramContext.ModulePath
-                             : !IsValidAnsiText(ProgramContext.Config.programPath) ? ProgramContext.Config.programPath
-                                                                                   : NULL;
-    if (unheldPath)
-        LogPathNotInCodePage(unheldPath);
-    // What others may change is not run as the local system account. The
-    // program file is held from before its check until the process is made.
+    ProgramStart* start = (ProgramStart*)parameter;
     HeldProgram program;
     HoldProgram(&program, ProgramContext.Config.programPath, ProgramContext.Config.options);
     char finalPath[TEXT_SIZE];
     int finalPathRead = ReadFinalPath(&program, finalPath, sizeof finalPath);
-    ServiceOutcome outcome = unheldPath ? kRefusedPathNotInCodePage : RefusePlace(&program, finalPath);
-    int refused = outcome != kLaunchFailed;
+    start->outcome = RefusePlace(&program, finalPath);
     char writablePath[TEXT_SIZE];
     char writer[TEXT_SIZE];
     const char* writerNote;
-    if (!refused && FindPathWritableByOthers(program.file, finalPathRead < 0 ? NULL : finalPath, writablePath,
-                                             sizeof writablePath, writer, sizeof writer, &writerNote)) {
+    if (start->outcome != kLaunchFailed) {
+        // Refused, and logged.
+    } else if (FindPathWritableByOthers(program.file, finalPathRead < 0 ? NULL : finalPath, writablePath,
+                                        sizeof writablePath, writer, sizeof writer, &writerNote)) {
         LogStartRefused(writablePath, writer, writerNote);
-        outcome = kRefusedWritableByOthers;
-        refused = 1;
-    }
-
-    DWORD programExitCode = 0;
-    DWORD error = NO_ERROR;
-    if (!refused) {
-        ReportServiceStatus(SERVICE_START_PENDING, NO_ERROR, 0, 2, kWaitHintMs);
-        // Started suspended and put in a job before it runs, so that every
-        // process it starts can be ended with it.
-        PROCESS_INFORMATION child;
-        int launched = LaunchSuspendedChild(&program, &child);
-        if (!launched) {
-            // The failure must not read as a clean stop, whatever the system said.
-            error = GetLastError();
-            if (error == NO_ERROR)
-                error = ERROR_SERVICE_NOT_ACTIVE;
-        }
-        int held = launched && KeepIfHeldImage(&child, &program);
-        ReleaseProgram(&program);
-        if (launched && !held) {
-            outcome = kRefusedImageNotCheckedFile;
-        } else if (launched) {
-            outcome = RunProgram(&child, &programExitCode, &error);
-            CloseHandle(child.hThread);
-            CloseHandle(child.hProcess);
-        } else {
-            outcome = kLaunchFailed;
-            LogLaunchFailed(error);
-        }
+        start->outcome = kRefusedWritableByOthers;
     } else {
-        ReleaseProgram(&program);
+        start->launched = LaunchSuspendedChild(&program, &start->child);
+        if (!start->launched) {
+            // The failure must not read as a clean stop, whatever the system said.
+            start->error = GetLastError();
+            if (start->error == NO_ERROR)
+                start->error = ERROR_SERVICE_NOT_ACTIVE;
+            LogLaunchFailed(start->error);
+        } else if (!KeepIfHeldImage(&start->child, &program)) {
+            start->launched = 0;
+            start->outcome = kRefusedImageNotCheckedFile;
+        }
     }
+    ReleaseProgram(&program);
+    // Too late: the service has given up. The program never ran.
+    if (InterlockedExchange(&start->finished, 1)) {
+        if (start->launched) {
+            TerminateProcess(start->child.hProcess, ERROR_SERVICE_REQUEST_TIMEOUT);
+            CloseHandle(start->child.hThread);
+            CloseHandle(start->child.hProcess);
+        }
+        HeapFree(GetProcessHeap(), 0, start);
+    }
+    return 0;
+}
+
+// Runs the start steps, reporting START_PENDING every second on from
+// *checkPoint; 0 when they took longer than they may (they are then left to
+// end on their own, and start is theirs to free).
+static int RunStartStepsReporting(ProgramStart* start, DWORD* checkPoint)
+{
+    HANDLE steps = CreateThread(NULL, 0, RunStartSteps, start, 0, NULL);
+    if (!steps) {
+        // Without a thread they run here: the record stays the caller's.
+        RunStartSteps(start);
+        return 1;
+    }
+    const DWORD begin = GetTickCount();
+    int done = 0;
+    for (;;) {
+        DWORD left = MillisecondsLeft(begin, GetTickCount(), kStartStepsLimitMs);
+        if (WaitForSingleObject(steps, left < kStartReportIntervalMs ? left : kStartReportIntervalMs) ==
+            WAIT_OBJECT_0) {
+            done = 1;
+            break;
+        }
+        if (left == 0)
+            break;
+        ReportServiceStatus(SERVICE_START_PENDING, NO_ERROR, 0, ++*checkPoint, kWaitHintMs);
+    }
+    // The steps may have ended just now: then they are done after all.
+    if (!done && InterlockedExchange(&start->finished, 1))
+        done = 1;
+    CloseHandle(steps);
+    return done;
+}
+
+// START_PENDING with rising check points while kavo is at work, RUNNING only
+// once the program is ready, STOPPED once it has ended or could not be started.
+static void WINAPI ServiceMainProc(DWORD argumentCount, LPSTR* arguments)
+{
+    const char* serviceName = argumentCount > 0 ? arguments[0] : ProgramContext.Config.serviceName;
+    ProgramContext.StatusHandle = RegisterControlHandler(ProgramContext.Config.serviceName);
+    // Without a status handle nothing can reach the service control manager.
+    if (!ProgramContext.StatusHandle)
+        return;
+    DWORD checkPoint = 1;
+    ReportServiceStatus(SERVICE_START_PENDING, NO_ERROR, 0, checkPoint, kWaitHintMs);
+    // The entries go under the name the service is registered under, which
+    // kavo.ini may not hold. The local registry alone: it takes moments.
+    InstallEventSource(serviceName);
+
+    ServiceOutcome outcome = kLaunchFailed;
+    DWORD programExitCode = 0;
+    DWORD error = ERROR_NOT_ENOUGH_MEMORY;
+    HANDLE process = NULL;
+    ProgramStart* start = (ProgramStart*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ProgramStart));
+    if (!start) {
+        LogLaunchFailed(error);
+    } else if (!RunStartStepsReporting(start, &checkPoint)) {
+        error = ERROR_SERVICE_REQUEST_TIMEOUT;
+        LogLaunchFailed(error);
+        start = NULL;
+    } else if (start->launched) {
+        outcome = RunProgram(&start->child, serviceName, checkPoint, &programExitCode, &error);
+        CloseHandle(start->child.hThread);
+        process = start->child.hProcess;
+    } else {
+        outcome = start->outcome;
+        error = start->error;
+    }
+    if (start)
+        HeapFree(GetProcessHeap(), 0, start);
     if (ProgramContext.InstanceMutex) {
         CloseHandle(ProgramContext.InstanceMutex);
         ProgramContext.InstanceMutex = NULL;
     }
-    ReportOutcome(outcome, programExitCode, error);
+    ReportOutcome(outcome, process, programExitCode, error);
+    if (process)
+        CloseHandle(process);
 }
 
 void RunServiceDispatcher()

@@ -6,6 +6,7 @@
 #include "entry/display.h"
 #include "entry/load_proc.h"
 #include "host/event_log.h"
+#include "host/portable_service_control.h"
 #include "resources/messages.h"
 #include "scm/portable_service_wait.h"
 #include "settings/portable_stop_timeout.h"
@@ -190,6 +191,42 @@ void ProbeRegisteredService()
         CloseServiceHandle(manager);
 }
 
+typedef BOOL(WINAPI* ChangeServiceConfig2Function)(SC_HANDLE, DWORD, LPVOID);
+
+// ChangeServiceConfig2A, looked up: Windows NT 4 has no such function.
+static ChangeServiceConfig2Function LoadChangeServiceConfig2()
+{
+    ChangeServiceConfig2Function changeConfig;
+    LoadProc(&changeConfig, GetModuleHandleA("advapi32.dll"), "ChangeServiceConfig2A");
+    return changeConfig;
+}
+
+// The preshutdown allowance for kavo.ini's bound, on the service opened with
+// SERVICE_CHANGE_CONFIG. Windows before Vista has no preshutdown: nothing is
+// set there.
+static int ApplyPreshutdownTimeout(SC_HANDLE service)
+{
+    ChangeServiceConfig2Function changeConfig = LoadChangeServiceConfig2();
+    if (!changeConfig || ProgramContext.WindowsVersion < KAVO_WINDOWS_VERSION(6, 0))
+        return 0;
+    SERVICE_PRESHUTDOWN_INFO info;
+    info.dwPreshutdownTimeout = PreshutdownTimeoutMs(ProgramContext.Config.stopTimeout);
+    return changeConfig(service, SERVICE_CONFIG_PRESHUTDOWN_INFO, &info) != 0;
+}
+
+int SetPreshutdownTimeout(const char* serviceName)
+{
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    if (!manager)
+        return 0;
+    SC_HANDLE service = OpenServiceA(manager, serviceName, SERVICE_CHANGE_CONFIG);
+    int set = service && ApplyPreshutdownTimeout(service);
+    if (service)
+        CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+    return set;
+}
+
 int RegisterAsService()
 {
     char binaryPath[TEXT_SIZE + 2];
@@ -203,8 +240,11 @@ int RegisterAsService()
                                        SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, binaryPath, NULL, NULL, NULL,
                                        NULL, NULL);
     int registered = service != NULL;
-    if (service)
+    if (service) {
+        // Not a condition of the registration: the service sets it again at each start.
+        ApplyPreshutdownTimeout(service);
         CloseServiceHandle(service);
+    }
     CloseServiceHandle(manager);
     if (registered)
         InstallEventSource(name);
@@ -213,9 +253,8 @@ int RegisterAsService()
 
 int SetRestartOnFailure()
 {
-    // Looked up: Windows NT 4 has no recovery settings, nor this function.
-    BOOL(WINAPI * changeConfig)(SC_HANDLE, DWORD, LPVOID);
-    LoadProc(&changeConfig, GetModuleHandleA("advapi32.dll"), "ChangeServiceConfig2A");
+    // Windows NT 4 has no recovery settings, nor this function.
+    ChangeServiceConfig2Function changeConfig = LoadChangeServiceConfig2();
     SC_HANDLE manager = changeConfig ? OpenManager() : NULL;
     if (!manager)
         return 0;

@@ -23,8 +23,14 @@ void ProbeRegisteredService();
 ServiceOwner FindServiceOwner(const char* name, char* otherPath, size_t size);
 
 // Registers this program file as the service (own process, on demand, local
-// system), with its event source.
+// system), with its event source and its preshutdown allowance.
 int RegisterAsService();
+
+// Sets the preshutdown allowance of the service of that name (Vista and later)
+// to the longest stop of kavo.ini's bound, so that a shutdown gives the
+// program its whole bound: at each registration, and by the service at each
+// start, so that a changed bound counts. 1 when set.
+int SetPreshutdownTimeout(const char* serviceName);
 
 // Sets the service's recovery: restarts after a failure, a stop with an error
 // counting as one where Windows knows that setting (Vista and later). 1 when

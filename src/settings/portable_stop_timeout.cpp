@@ -1,5 +1,10 @@
 #include "settings/portable_stop_timeout.h"
 
+// What the Services tool waits for a stop it asked for.
+enum { SERVICES_TOOL_STOP_WAIT_MS = 125000 };
+static_assert(STOP_TIMEOUT_LIMIT_SECONDS * 1000 + FORCED_END_WAIT_MS + STOP_WAIT_MARGIN_MS <= SERVICES_TOOL_STOP_WAIT_MS,
+              "the longest stop must end within the Services tool's wait");
+
 int ParseStopTimeout(const char* text)
 {
     if (!*text)

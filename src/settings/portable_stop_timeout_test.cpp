@@ -18,10 +18,11 @@ TEST(StopTimeout, ReadDefaultedAndLimited)
         {"1", 1},
         {"0", 1},   // raised: a program is always asked first
         {"000", 1},
-        {"120", 120},
-        {"121", 120},
-        {"4294967297", 120},   // past 32 bits, not wrapped
-        {std::string(259, '9'), 120},
+        {"110", 110},
+        {"111", 110},   // the longest stop must fit the Services tool's 125 s
+        {"120", 110},
+        {"4294967297", 110},   // past 32 bits, not wrapped
+        {std::string(259, '9'), 110},
         {"-5", 20},
         {"+5", 20},
         {" 5", 20},
@@ -61,7 +62,7 @@ TEST(StopTimeout, WhatAStopAnnouncesAndItsLongest)
     const struct {
         int seconds;
         uint32_t hint, limit;
-    } cases[] = {{1, 4000, 14000}, {20, 23000, 33000}, {120, 123000, 133000}};
+    } cases[] = {{1, 4000, 14000}, {20, 23000, 33000}, {110, 113000, 123000}};
     for (const auto& c : cases) {
         EXPECT_EQ(c.hint, StopWaitHintMs(c.seconds)) << c.seconds;
         EXPECT_EQ(c.limit, StopWaitLimitMs(c.seconds)) << c.seconds;

@@ -2,8 +2,9 @@
    service contract, to measure kavo against. Registered as
        reference_host.exe PROGRAM [OPTIONS...]
    it starts the rest of its command line as the program and then reports
-   RUNNING (in the order kavo does both: RUNNING means the program runs), waits
-   for the program and reports STOPPED with its exit code. Its control handler
+   RUNNING once the program is ready for input (WaitForInputIdle, as kavo
+   does: RUNNING means the program runs and is ready), waits for the program
+   and reports STOPPED with its exit code. Its control handler
    only records a stop and reports STOP_PENDING; the main function sends
    WM_CLOSE to the program's unowned top-level windows, and STOPPED follows the
    program's end (as kavo's does). No dialog, no settings file, no instance
@@ -77,6 +78,7 @@ static void WINAPI ServiceMain(DWORD argc, LPSTR* argv)
         Report(SERVICE_STOPPED, GetLastError());
         return;
     }
+    WaitForInputIdle(child.hProcess, 15000);
     Report(SERVICE_RUNNING, 0);
     events[0] = child.hProcess;
     events[1] = stopEvent;

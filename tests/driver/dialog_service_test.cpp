@@ -151,6 +151,9 @@ TEST(DialogService, OkRegistersAndStartsOnYes)
         // Restarted on failure as install.cmd sets it, and its event source
         // made, before the service ever ran.
         ExpectRestartOnFailure(test.guard.name, true, mark);
+        // A shutdown gives the program the whole default bound of 20 s, the
+        // forced end's 10 s and the margin.
+        EXPECT_EQ(33000u, ReadPreshutdownTimeout(test.guard.name));
         EXPECT_EQ("EventMessageFile=" + test.kavo.dir + "\\kavo.exe; TypesSupported=7; kavo=1",
                   DescribeEventSource(test.guard.name));
         if (start) {

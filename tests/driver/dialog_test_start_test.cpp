@@ -15,6 +15,8 @@ const DWORD kBusyProbe = 300;
 
 // The test start's own bound on waiting for a program to become idle, with room.
 const DWORD kIdleBoundDeadline = 45000;
+// A 2 s stoptimeout's close, with room (the program would hang for ever).
+const DWORD kWithinTheBound = 15000;
 
 std::string Directory(const std::string& path)
 {
@@ -187,6 +189,23 @@ TEST(DialogTestStart, ProgramsWithoutWindows)
         ClickButton(test.kavo.window, IDCANCEL);
         EXPECT_EQ(0u, WaitForExit(test.kavo.program));
     }
+}
+
+// A program whose window never returns from its close message (it hangs
+// there): the close is given up at the stop's bound (stoptimeout, here 2 s)
+// and the dialog answers again, the program left to the user.
+TEST(DialogTestStart, ProgramThatNeverAnswersItsCloseMessage)
+{
+    TestStart test;
+    ASSERT_TRUE(test.Open("dialog_test_start_hangs", " -hang-on-close", "[kavo]\r\nstoptimeout=2\r\n"));
+    MessageBoxView box = test.Start();
+    ExpectTheTestStartMessage(HERE, box, test.kavo.window);
+    AnswerMessageBox(box, IDOK);
+    EXPECT_EQ("close WM_CLOSE main1 unowned visible", WaitForLogLine(test.log, "close "));
+    EXPECT_TRUE(WaitUntilResponding(test.kavo.window, kWithinTheBound));
+    EXPECT_TRUE(LogLinesStartingWith(test.log, "exit ").empty());
+    ClickButton(test.kavo.window, IDCANCEL);
+    EXPECT_EQ(0u, WaitForExit(test.kavo.program));
 }
 
 // A program that cannot be started: no message, the dialog stays as it was.

@@ -102,7 +102,7 @@ std::vector<BadIni> BadIniCases(const std::string& prefix, const std::string& se
     } bounds[] = {{"stoptimeout_read", "\"3\"", 3},
                   {"stoptimeout_empty", "", 20},
                   {"stoptimeout_invalid", "-5", 20},
-                  {"stoptimeout_limited", "100000", 120}};
+                  {"stoptimeout_limited", "100000", 110}};
     for (const auto& bound : bounds) {
         BadIni& c = add(bound.name);
         c.foreign = std::string("stoptimeout=") + bound.written + "\r\n";

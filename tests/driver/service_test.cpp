@@ -14,6 +14,9 @@ namespace {
 // 表 in code page 932: its second byte is a backslash.
 #define HYO "\x95\x5c"
 
+// The desktop where Wine runs services, kavo's and so its program's.
+const char kServiceDesktopName[] = "__wineservice_winstation\\Default";
+
 std::string KavoIni(const std::string& exe, const std::string& options, const std::string& name, int exitMethod)
 {
     return "[kavo]\r\nexe=" + exe + "\r\noption=" + options + "\r\nname=" + name + "\r\nend=" +
@@ -47,6 +50,9 @@ TEST(HostService, CommandLineAndWorkingDirectory)
         WaitForLogLine(service.log, "ready");
         EXPECT_EQ("command-line " + QuotedPath(program) + " " + options, WaitForLogLine(service.log, "command-line "));
         EXPECT_EQ("current-directory " + programDir, WaitForLogLine(service.log, "current-directory "));
+        // Its start-up information is its own: nothing of kavo's but the desktop.
+        EXPECT_EQ("startup-info flags=0 show=0 reserved2=0 desktop=" + std::string(kServiceDesktopName),
+                  WaitForLogLine(service.log, "startup-info "));
         EXPECT_EQ(1u, LogLinesStartingWith(service.log, "start ").size());
         // dir.exe, had it been started, would have taken "with" for its log.
         EXPECT_FALSE(FileExists(programDir + "\\with"));
@@ -54,7 +60,9 @@ TEST(HostService, CommandLineAndWorkingDirectory)
         ASSERT_TRUE(QueryServiceState(service.guard.name, &status));
         EXPECT_EQ((DWORD)SERVICE_RUNNING, status.dwCurrentState);
         EXPECT_EQ((DWORD)SERVICE_WIN32_OWN_PROCESS, status.dwServiceType);
-        EXPECT_EQ((DWORD)(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN), status.dwControlsAccepted);
+        // Wine says it is Windows 10: preshutdown too.
+        EXPECT_EQ((DWORD)(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN | SERVICE_ACCEPT_PRESHUTDOWN),
+                  status.dwControlsAccepted);
         EXPECT_EQ(3000u, status.dwWaitHint);
 
         ASSERT_TRUE(StopServiceNow(service.guard.name));
@@ -221,25 +229,74 @@ TEST(HostService, ChildThatDoesNotCloseIsEndedAtTheBound)
 }
 
 // A child that ends by itself ends the service; an exit code other than 0
-// comes back as the service's own error.
+// comes back as the service's own error. One that ends by itself while a stop
+// is under way (it ignores the close message) ends a requested stop, which is
+// no failure: its code comes as the service-specific code, and in the entry.
 TEST(HostService, ChildThatEndsEndsTheService)
 {
     const struct {
         int exitCode;
+        bool duringStop;
         DWORD win32ExitCode;
         DWORD serviceSpecificExitCode;
-    } cases[] = {{0, 0, 0}, {3, ERROR_SERVICE_SPECIFIC_ERROR, 3}};
+        const char* entries;
+    } cases[] = {
+        {0, false, 0, 0, "100 information, 101 information"},
+        {3, false, ERROR_SERVICE_SPECIFIC_ERROR, 3, "100 information, 102 error"},
+        {1, true, 0, 1, "100 information, 103 information"},
+    };
     for (const auto& c : cases) {
-        SCOPED_TRACE("exit code " + std::to_string(c.exitCode));
+        SCOPED_TRACE("exit code " + std::to_string(c.exitCode) + (c.duringStop ? " during a stop" : ""));
         KavoService service("kavo_ends", "service_ends");
-        ASSERT_TRUE(RegisterHosting(service, "-exit-after=300 -exit-code=" + std::to_string(c.exitCode), 0));
+        std::string go = service.dir + "\\go";
+        std::string ends = c.duringStop ? "-ignore-close -exit-when=" + go : "-exit-after=300";
+        ASSERT_TRUE(RegisterHosting(service, ends + " -exit-code=" + std::to_string(c.exitCode), 0));
+        size_t mark = EventLogMark();
         SERVICE_STATUS_PROCESS reported = {};
-        ASSERT_TRUE(StartUntilStopped(service.guard.name, &reported));
+        if (c.duringStop) {
+            StateReportWatch watch(service.guard.name);
+            ASSERT_TRUE(StartServiceNow(service.guard.name));
+            WaitForServiceState(service.guard.name, SERVICE_RUNNING);
+            ASSERT_TRUE(StopServiceNow(service.guard.name));
+            WaitForLogLine(service.log, "close ");
+            ASSERT_TRUE(WriteFileBytes(go, ""));
+            ASSERT_TRUE(watch.WaitAt(HERE, &reported));
+        } else {
+            ASSERT_TRUE(StartUntilStopped(service.guard.name, &reported));
+            EXPECT_TRUE(LogLinesStartingWith(service.log, "close ").empty());
+        }
         EXPECT_EQ((DWORD)SERVICE_STOPPED, reported.dwCurrentState);
         EXPECT_EQ(c.win32ExitCode, reported.dwWin32ExitCode);
         EXPECT_EQ(c.serviceSpecificExitCode, reported.dwServiceSpecificExitCode);
         EXPECT_EQ("exit " + std::to_string(c.exitCode), WaitForLogLine(service.log, "exit "));
-        EXPECT_TRUE(LogLinesStartingWith(service.log, "close ").empty());
+        std::vector<EventEntry> entries = EventEntriesSince(mark, service.guard.name);
+        EXPECT_EQ(c.entries, BriefOf(entries));
+        if (c.duringStop && entries.size() == 2 && entries[1].strings.size() == 5) {
+            EXPECT_EQ(std::to_string(c.exitCode), entries[1].strings[4]);
+        }
+    }
+}
+
+// The preshutdown allowance the service gives the service control manager at
+// each start follows stoptimeout: the bound, the forced end's 10 s, the 3 s
+// margin; a bound past the limit is taken as the limit, 110 s.
+TEST(HostService, PreshutdownAllowanceFollowsTheBound)
+{
+    const struct {
+        const char* bound;
+        DWORD allowanceMs;
+    } cases[] = {{"", 33000}, {"7", 20000}, {"500", 123000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("stoptimeout ") + c.bound);
+        KavoService service("kavo_preshutdown", "service_preshutdown");
+        ASSERT_TRUE(RegisterHosting(service, "", 0, c.bound));
+        EXPECT_NE(c.allowanceMs, ReadPreshutdownTimeout(service.guard.name));
+        ASSERT_TRUE(StartServiceNow(service.guard.name));
+        WaitForServiceState(service.guard.name, SERVICE_RUNNING);
+        // Set before the stop can be handled.
+        ASSERT_TRUE(StopServiceNow(service.guard.name));
+        WaitForServiceState(service.guard.name, SERVICE_STOPPED);
+        EXPECT_EQ(c.allowanceMs, ReadPreshutdownTimeout(service.guard.name));
     }
 }
 

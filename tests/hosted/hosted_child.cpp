@@ -5,6 +5,7 @@
 //   start <process id>
 //   command-line <the command line as received>
 //   current-directory <the current directory>
+//   startup-info flags=<dwFlags> show=<wShowWindow> reserved2=<cbReserved2> desktop=<lpDesktop or (none)>
 //   ready                                  windows made (in the message loop with -window-when)
 //   close <WM_CLOSE|SC_CLOSE> <window> <owned|unowned> <visible|hidden>
 //   question / answer <yes|no|cancel>     the unsaved-changes question on close
@@ -21,9 +22,11 @@
 //   -owned              one more window, owned by main1
 //   -ignore-sc-close    WM_SYSCOMMAND/SC_CLOSE does nothing
 //   -ignore-close       WM_CLOSE and SC_CLOSE both do nothing
+//   -hang-on-close      WM_CLOSE and SC_CLOSE never return (the thread sleeps)
 //   -ask                close asks "Save changes?" (Yes/No close, Cancel stays)
 //   -exit-after=MS      ends by itself MS ms after it is ready
 //   -exit-code=N        the exit code of that end (default 0)
+//   -exit-when=PATH     ends by itself once the file PATH exists (looked for every 50 ms)
 //   -crash              crashes at once
 //   -no-window          makes no window (with -exit-after, still ends)
 //   -grandchild=LOG     starts another copy of itself logging to LOG, then ends
@@ -48,9 +51,11 @@ struct Options {
     bool owned = false;
     bool ignoreScClose = false;
     bool ignoreClose = false;
+    bool hangOnClose = false;
     bool ask = false;
     int exitAfterMs = -1;
     int exitCode = 0;
+    const char* exitWhen = NULL;
     bool crash = false;
     bool noWindow = false;
     const char* grandchildLog = NULL;
@@ -66,6 +71,7 @@ HANDLE logFile = INVALID_HANDLE_VALUE;
 int unownedAlive = 0;
 UINT_PTR exitTimer = 0;
 UINT_PTR windowTimer = 0;
+UINT_PTR exitWhenTimer = 0;
 
 void Log(const char* format, ...)
 {
@@ -112,12 +118,16 @@ void ParseArguments(int argc, char** argv)
             options.ignoreScClose = true;
         else if (strcmp(a, "-ignore-close") == 0)
             options.ignoreClose = true;
+        else if (strcmp(a, "-hang-on-close") == 0)
+            options.hangOnClose = true;
         else if (strcmp(a, "-ask") == 0)
             options.ask = true;
         else if ((v = Value(a, "-exit-after")))
             options.exitAfterMs = atoi(v);
         else if ((v = Value(a, "-exit-code")))
             options.exitCode = atoi(v);
+        else if ((v = Value(a, "-exit-when")))
+            options.exitWhen = v;
         else if (strcmp(a, "-crash") == 0)
             options.crash = true;
         else if (strcmp(a, "-no-window") == 0)
@@ -151,6 +161,8 @@ void LogClose(HWND window, const char* message)
     GetWindowTextA(window, name, sizeof name);
     Log("close %s %s %s %s", message, name, GetWindow(window, GW_OWNER) ? "owned" : "unowned",
         IsWindowVisible(window) ? "visible" : "hidden");
+    if (options.hangOnClose)
+        Sleep(INFINITE);
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -241,6 +253,10 @@ int main(int argc, char** argv)
     char directory[MAX_PATH];
     DWORD length = GetCurrentDirectoryA(sizeof directory, directory);
     Log("current-directory %s", length && length < sizeof directory ? directory : "?");
+    STARTUPINFOA startup = {};
+    GetStartupInfoA(&startup);
+    Log("startup-info flags=%lu show=%u reserved2=%u desktop=%s", startup.dwFlags, startup.wShowWindow,
+        startup.cbReserved2, startup.lpDesktop && *startup.lpDesktop ? startup.lpDesktop : "(none)");
 
     if (options.crash) {
         Log("crash");
@@ -265,6 +281,8 @@ int main(int argc, char** argv)
         MakeWindows();
     if (options.exitAfterMs >= 0)
         exitTimer = SetTimer(NULL, 0, options.exitAfterMs, NULL);
+    if (options.exitWhen)
+        exitWhenTimer = SetTimer(NULL, 0, 50, NULL);
 
     if (options.busyMs >= 0) {
         DWORD start = GetTickCount();
@@ -280,6 +298,9 @@ int main(int argc, char** argv)
     while (GetMessageA(&message, NULL, 0, 0) > 0) {
         // The thread timers' messages have no window.
         if (!message.hwnd && message.message == WM_TIMER && message.wParam == exitTimer)
+            Exit(options.exitCode);
+        if (!message.hwnd && message.message == WM_TIMER && message.wParam == exitWhenTimer &&
+            GetFileAttributesA(options.exitWhen) != INVALID_FILE_ATTRIBUTES)
             Exit(options.exitCode);
         if (options.windowWhen && !message.hwnd && message.message == WM_TIMER && message.wParam == windowTimer &&
             GetFileAttributesA(options.windowWhen) != INVALID_FILE_ATTRIBUTES) {

@@ -485,6 +485,22 @@ ServiceRegistration ReadServiceRegistration(const std::string& name)
     return registration;
 }
 
+DWORD ReadPreshutdownTimeout(const std::string& name)
+{
+    DWORD timeout = 0;
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceA(manager, name.c_str(), SERVICE_QUERY_CONFIG) : NULL;
+    SERVICE_PRESHUTDOWN_INFO info;
+    DWORD needed = 0;
+    if (service && QueryServiceConfig2A(service, SERVICE_CONFIG_PRESHUTDOWN_INFO, (BYTE*)&info, sizeof info, &needed))
+        timeout = info.dwPreshutdownTimeout;
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+    return timeout;
+}
+
 bool CreateServiceAt(Where where, const std::string& name, const std::string& binaryPath)
 {
     SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CREATE_SERVICE);

@@ -149,6 +149,8 @@ struct ServiceRegistration {
     std::string binaryPath, loadOrderGroup, dependencies, account, displayName;
 };
 ServiceRegistration ReadServiceRegistration(const std::string& name);
+// The service's preshutdown allowance in milliseconds, 0 when it cannot be read.
+DWORD ReadPreshutdownTimeout(const std::string& name);
 
 // Registers binaryPath (as given: quote it yourself) as a service the way
 // `sc create` does: own process, started on demand. Fails the test if refused.
