@@ -97,6 +97,7 @@ struct MessageBoxView {
     std::string caption;
     std::string text;
     std::vector<int> buttons;   // ids of the push buttons, in z-order
+    int defaultButton = 0;      // the button Enter presses (BS_DEFPUSHBUTTON), 0 when none
     bool hasIcon = false;
 };
 MessageBoxView ReadMessageBox(HWND box);
