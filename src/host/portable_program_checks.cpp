@@ -64,7 +64,11 @@ static int IsSeparator(char c)
 static DriveQuestion AskAboutDrive(char letter, char* root, size_t size)
 {
     char drive[] = {letter, ':', '\\', '\0'};
-    return CopyText(root, size, drive) ? kAskAboutRoot : kUnknownByForm;
+    if (CopyText(root, size, drive))
+        return kAskAboutRoot;
+    if (size)
+        root[0] = '\0';
+    return kUnknownByForm;
 }
 
 DriveQuestion FormDriveRoot(const char* path, char* root, size_t size)
@@ -84,9 +88,11 @@ DriveQuestion FormDriveRoot(const char* path, char* root, size_t size)
             size_t length = 4;
             while (path[length] && !IsSeparator(path[length]))
                 ++length;
-            if (!path[length] || !CopyTextPart(root, size, path, length + 1))
-                return kUnknownByForm;
-            return kAskAboutRoot;
+            if (path[length] && CopyTextPart(root, size, path, length) && AppendText(root, size, "\\"))
+                return kAskAboutRoot;
+            if (size)
+                root[0] = '\0';
+            return kUnknownByForm;
         }
         return kUnknownByForm;
     }
