@@ -23,16 +23,22 @@ int ReadFinalPath(const HeldProgram* program, char* path, size_t size)
         return -1;
     DWORD length = getFinalPathNameByHandle(program->handle, wide, WIDE_NAME_SIZE,
                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    // A volume without a drive letter (mounted in a folder) is named by its GUID.
+    if (length == 0 && GetLastError() == ERROR_PATH_NOT_FOUND)
+        length = getFinalPathNameByHandle(program->handle, wide, WIDE_NAME_SIZE,
+                                          FILE_NAME_NORMALIZED | VOLUME_NAME_GUID);
     // The code page must hold every character: a character changed to a
     // look-alike would name another file.
-    char finalPath[TEXT_SIZE];
+    // Room for the longest path kavo judges and the "\\?\UNC" before it.
+    char finalPath[TEXT_SIZE + 8];
     int converted = length > 0 && length < WIDE_NAME_SIZE && ConvertToAnsiText(wide, finalPath, sizeof finalPath);
     DWORD error = GetLastError();
     LocalFree(wide);
-    // A volume with no drive letter has no such name; the system's other
-    // failures leave nothing to judge.
+    // A file system that cannot tell (a driver without the query) leaves
+    // the path as written, as on the systems without the function; a path
+    // that exists but cannot be named cannot be judged.
     if (length == 0)
-        return error == ERROR_PATH_NOT_FOUND || error == ERROR_NOT_SUPPORTED ? -1 : 0;
+        return error == ERROR_PATH_NOT_FOUND ? -1 : 0;
     if (!converted || !FormPathOfFinalPath(finalPath, path, size))
         return -1;
     if (lstrcmpiA(path, program->file) == 0) {
