@@ -4,6 +4,7 @@
 
 #include "settings/settings.h"
 #include "text/sjis_path.h"
+#include "text/portable_fill_in.h"
 #include "text/text.h"
 
 // A copy of the front of source (at most limit bytes) into size bytes.
@@ -90,6 +91,49 @@ static void CheckProgramPaths(const std::string& moduleFromSystem)
     FUZZ_CHECK(strcmp(again, moduleDir) == 0);
 }
 
+// The filled text, as a model: the first conversion takes the insertion,
+// every later one nothing.
+static std::string FillInOnce(const std::string& format, const std::string& insertion)
+{
+    std::string filled;
+    int used = 0;
+    for (size_t i = 0; i < format.size(); ++i) {
+        std::string rest = format.substr(i);
+        if (rest.compare(0, 2, "%%") == 0) {
+            filled += '%';
+            ++i;
+        } else if (rest.compare(0, 2, "%s") == 0 || rest.compare(0, 2, "%d") == 0 ||
+                   rest.compare(0, 3, "%lu") == 0 || rest.compare(0, 3, "%ld") == 0) {
+            filled += used++ == 0 ? insertion : "";
+            i += rest[1] == 'l' ? 2 : 1;
+        } else {
+            filled += format[i];
+        }
+    }
+    return filled;
+}
+
+// A text with its insertions: never past the destination, always ended, and
+// whole exactly when it fit; an insertion's bytes are copied, never read as a
+// format.
+static void CheckFillIn(const std::string& format, const std::string& insertion, size_t size)
+{
+    TextBlock from(format);
+    TextBlock piece(insertion);
+    const char* insertions[] = {piece.bytes, NULL};
+    Block destination(size);
+    int whole = FillInText(destination.bytes, size, from.bytes, insertions, 2);
+    if (size == 0) {
+        FUZZ_CHECK(whole == 0);
+        return;
+    }
+    std::string result = destination.Text();
+    FUZZ_CHECK(result.size() < size);
+    std::string first = FillInOnce(format, insertion);
+    FUZZ_CHECK(whole == (first.size() < size ? 1 : 0));
+    FUZZ_CHECK(StartsWith(first, result));
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     InputReader input{data, size};
@@ -106,6 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         CheckCopy(first, limit, destination);
         CheckAppend(first, second, destination);
         CheckFormPath(first, second, destination);
+        CheckFillIn(first, second, destination);
     }
     CheckProgramPaths(first);
     return 0;

@@ -2,8 +2,10 @@
 
 #include <commdlg.h>
 #include <shellapi.h>
+#include <string.h>
 
 #include "dialog/test_launch.h"
+#include "entry/code_page.h"
 #include "entry/context.h"
 #include "entry/display.h"
 #include "entry/load_proc.h"
@@ -25,9 +27,9 @@ static struct {
     HMODULE Shell;
     HMODULE CommonDialogs;
     void(WINAPI* DragAcceptFiles)(HWND, BOOL);
-    UINT(WINAPI* DragQueryFileA)(HDROP, UINT, LPSTR, UINT);
+    UINT(WINAPI* DragQueryFileW)(HDROP, UINT, LPWSTR, UINT);
     void(WINAPI* DragFinish)(HDROP);
-    BOOL(WINAPI* GetOpenFileNameA)(LPOPENFILENAMEA);
+    BOOL(WINAPI* GetOpenFileNameW)(LPOPENFILENAMEW);
 } DialogLibraries;
 
 static void LoadDialogLibraries()
@@ -35,9 +37,9 @@ static void LoadDialogLibraries()
     DialogLibraries.Shell = LoadSystemLibrary("shell32.dll");
     DialogLibraries.CommonDialogs = LoadSystemLibrary("comdlg32.dll");
     LoadProc(&DialogLibraries.DragAcceptFiles, DialogLibraries.Shell, "DragAcceptFiles");
-    LoadProc(&DialogLibraries.DragQueryFileA, DialogLibraries.Shell, "DragQueryFileA");
+    LoadProc(&DialogLibraries.DragQueryFileW, DialogLibraries.Shell, "DragQueryFileW");
     LoadProc(&DialogLibraries.DragFinish, DialogLibraries.Shell, "DragFinish");
-    LoadProc(&DialogLibraries.GetOpenFileNameA, DialogLibraries.CommonDialogs, "GetOpenFileNameA");
+    LoadProc(&DialogLibraries.GetOpenFileNameW, DialogLibraries.CommonDialogs, "GetOpenFileNameW");
 }
 
 static void FreeDialogLibraries()
@@ -48,6 +50,21 @@ static void FreeDialogLibraries()
         FreeLibrary(DialogLibraries.Shell);
     ZeroMemory(&DialogLibraries, sizeof DialogLibraries);
 }
+
+// The fields that show a text of kavo.ini, with its key.
+static const struct {
+    int Id;
+    const char* Key;
+} kTextFields[] = {{IDC_PROGRAM, "exe"}, {IDC_OPTIONS, "option"}, {IDC_SERVICE_NAME, "name"}};
+enum { TEXT_FIELD_COUNT = sizeof kTextFields / sizeof kTextFields[0] };
+
+// The values of kavo.ini that kavo could not read as they are (bytes that the
+// ANSI code page does not hold, from a file saved under another), with what
+// their field showed instead: OK must not save that over the value.
+static struct {
+    int IsUnreadable[TEXT_FIELD_COUNT];
+    char Shown[TEXT_FIELD_COUNT][TEXT_SIZE];
+} UnreadableValues;
 
 // The controls that a registered service locks, in the order they unlock.
 static const int kEditableControls[] = {IDC_PROGRAM, IDC_OPTIONS, IDC_SERVICE_NAME, IDC_EXIT_METHOD, IDC_BROWSE};
@@ -76,6 +93,41 @@ static void EnableEditing(HWND dialog, BOOL enable)
         EnableWindow(GetDlgItem(dialog, id), enable);
 }
 
+// A program path must be a text of the code page as it is. An option or a
+// name may hold '?' and '*' of its own, judged as any other letter: there a
+// value read on a code page other than its own is told only by the bytes
+// (on 65001, U+FFFD).
+static void FindUnreadableValues(HWND dialog)
+{
+    const ServiceConfig& config = ProgramContext.Config;
+    const char* values[TEXT_FIELD_COUNT] = {config.programPath, config.options, config.serviceName};
+    for (int i = 0; i < TEXT_FIELD_COUNT; ++i) {
+        ReadControlText(dialog, kTextFields[i].Id, UnreadableValues.Shown[i], sizeof UnreadableValues.Shown[i]);
+        char judged[TEXT_SIZE];
+        CopyText(judged, sizeof judged, values[i]);
+        for (char* letter = judged; kTextFields[i].Id != IDC_PROGRAM && *letter; ++letter)
+            if (*letter == '?' || *letter == '*')
+                *letter = '_';
+        UnreadableValues.IsUnreadable[i] = !IsValidAnsiText(judged);
+    }
+}
+
+// 1, after saying so, when a field still shows what stands for a value it
+// could not read.
+static int RefuseUnreadableValues(HWND dialog)
+{
+    for (int i = 0; i < TEXT_FIELD_COUNT; ++i) {
+        char shown[TEXT_SIZE];
+        ReadControlText(dialog, kTextFields[i].Id, shown, sizeof shown);
+        if (UnreadableValues.IsUnreadable[i] && strcmp(shown, UnreadableValues.Shown[i]) == 0) {
+            const TextInsertion key = {kTextFields[i].Key, NULL};
+            ShowFormattedMessage(dialog, kTextValueUnreadable, &key, 1, kCaptionError, MB_OK);
+            return 1;
+        }
+    }
+    return 0;
+}
+
 static void InitDialog(HWND dialog)
 {
     const ServiceConfig& config = ProgramContext.Config;
@@ -87,6 +139,7 @@ static void InitDialog(HWND dialog)
     SetWindowTextA(GetDlgItem(dialog, IDC_PROGRAM), config.programPath);
     SetWindowTextA(GetDlgItem(dialog, IDC_OPTIONS), config.options);
     SetWindowTextA(GetDlgItem(dialog, IDC_SERVICE_NAME), config.serviceName);
+    FindUnreadableValues(dialog);
     HWND list = GetDlgItem(dialog, IDC_EXIT_METHOD);
     SendMessageA(list, CB_ADDSTRING, 0, (LPARAM)kExitMethodClose);
     SendMessageA(list, CB_ADDSTRING, 0, (LPARAM)kExitMethodSysCommand);
@@ -94,7 +147,7 @@ static void InitDialog(HWND dialog)
     SendMessageA(list, CB_SETCURSEL, (WPARAM)config.exitMethod, 0);
     EnableEditing(dialog, !ProgramContext.IsRegistered);
     if (ProgramContext.IsRegistered)
-        SetWindowTextA(GetDlgItem(dialog, IDC_TEST_DELETE), kButtonRemove);
+        SetKavoWindowText(GetDlgItem(dialog, IDC_TEST_DELETE), kButtonRemove);
 }
 
 // The message for a name whose service kavo leaves alone: another file's
@@ -106,9 +159,8 @@ static int ShowServiceNotOurs(HWND dialog, ServiceOwner owner, const char* name,
     const char* format = owner == kOtherService ? otherText : owner == kUnreadableService ? unreadableText : NULL;
     if (!format)
         return 0;
-    char text[MESSAGE_SIZE];
-    wsprintfA(text, format, name, otherPath);
-    MessageBoxA(dialog, text, kCaptionKavo, MB_OK);
+    const TextInsertion insertions[] = {{name, NULL}, {otherPath, NULL}};
+    ShowFormattedMessage(dialog, format, insertions, 2, kCaptionKavo, MB_OK);
     return 1;
 }
 
@@ -118,6 +170,10 @@ static const UINT kAskNoAsDefault = MB_YESNO | MB_DEFBUTTON2;
 
 int AskAboutWritablePath(HWND dialog, const char* format, const char* path, const char* account, const char* note)
 {
+    // Room for the longest path and account (the note fits in the account's room).
+    static_assert(sizeof kTextWritableByOthers + 2 * TEXT_SIZE <= MESSAGE_SIZE &&
+                      sizeof kTextTestWritableByOthers + 2 * TEXT_SIZE <= MESSAGE_SIZE,
+                  "the message must fit its buffer");
     const TextInsertion insertions[] = {{path, NULL}, {account, note}};
     return ShowFormattedMessage(dialog, format, insertions, 2, kCaptionKavo, kAskNoAsDefault) == IDYES;
 }
@@ -163,9 +219,10 @@ static int AcceptProgramAndPaths(HWND dialog)
 
 // Validates, checks the name's service and what others may change, saves,
 // offers registration and then the start; the dialog closes whatever the
-// answers, but stays open after a validation message, a name that another
-// service holds, a No to the warning, or a save that failed, so that nothing is
-// registered with settings that were not kept.
+// answers, but stays open after a validation message, a value of kavo.ini it
+// could not read and would save over, a name that another service holds, a No
+// to the warning, or a save that failed, so that nothing is registered with
+// settings that were not kept.
 static void OnOk(HWND dialog)
 {
     ServiceConfig& config = ProgramContext.Config;
@@ -173,14 +230,16 @@ static void OnOk(HWND dialog)
         DestroyWindow(dialog);
         return;
     }
+    if (RefuseUnreadableValues(dialog))
+        return;
     ReadControlText(dialog, IDC_SERVICE_NAME, config.serviceName, sizeof config.serviceName);
     if (config.serviceName[0] == '\0') {
-        MessageBoxA(dialog, kTextSetServiceName, kCaptionError, MB_OK);
+        ShowMessage(dialog, kTextSetServiceName, kCaptionError, MB_OK);
         return;
     }
     ReadControlText(dialog, IDC_PROGRAM, config.programPath, sizeof config.programPath);
     if (!IsProgramFile(config.programPath)) {
-        MessageBoxA(dialog, kTextSetProgramName, kCaptionError, MB_OK);
+        ShowMessage(dialog, kTextSetProgramName, kCaptionError, MB_OK);
         return;
     }
     ReadControlText(dialog, IDC_OPTIONS, config.options, sizeof config.options);
@@ -194,41 +253,59 @@ static void OnOk(HWND dialog)
     if (!AcceptProgramAndPaths(dialog))
         return;
     if (!SaveSettings()) {
-        MessageBoxA(dialog, kTextSaveFailed, kCaptionKavo, MB_OK);
+        ShowMessage(dialog, kTextSaveFailed, kCaptionKavo, MB_OK);
         return;
     }
 
-    if (MessageBoxA(dialog, kTextAskRegister, kCaptionKavo, MB_YESNO) == IDYES) {
+    if (ShowMessage(dialog, kTextAskRegister, kCaptionKavo, MB_YESNO) == IDYES) {
         if (RegisterAsService()) {
             if (!SetRestartOnFailure())
-                MessageBoxA(dialog, kTextRestartNotSet, kCaptionKavo, MB_OK);
-            if (MessageBoxA(dialog, kTextAskStart, kCaptionKavo, MB_YESNO) == IDYES)
+                ShowMessage(dialog, kTextRestartNotSet, kCaptionKavo, MB_OK);
+            if (ShowMessage(dialog, kTextAskStart, kCaptionKavo, MB_YESNO) == IDYES)
                 StartRegisteredService();
         } else {
-            MessageBoxA(dialog, kTextRegisterFailed, kCaptionKavo, MB_OK);
+            ShowMessage(dialog, kTextRegisterFailed, kCaptionKavo, MB_OK);
         }
     }
     DestroyWindow(dialog);
 }
 
+// A file chosen by Browse or dropped, named as the system has it. The dialog
+// and kavo.ini hold names in the ANSI code page: a name it cannot hold as it
+// is would come back as '?' or a look-alike, another file or none, and is
+// refused.
+static void ApplyChosenFile(HWND dialog, const WCHAR* path)
+{
+    char ansiPath[TEXT_SIZE];
+    if (path[0] != 0 && !ConvertToAnsiText(path, ansiPath, sizeof ansiPath)) {
+        ShowMessage(dialog, kTextNameNotInCodePage, kCaptionError, MB_OK);
+        return;
+    }
+    ApplyChosenProgram(dialog, path[0] != 0 ? ansiPath : "");
+}
+
 static void OnBrowse(HWND dialog)
 {
-    char path[TEXT_SIZE] = "";
-    if (!DialogLibraries.GetOpenFileNameA)
+    WCHAR path[TEXT_SIZE] = L"";
+    if (!DialogLibraries.GetOpenFileNameW)
         return;
-    OPENFILENAMEA chooser;
+    WCHAR title[TEXT_SIZE];
+    WCHAR filter[TEXT_SIZE];
+    ConvertKavoText(kBrowseTitle, title, TEXT_SIZE);
+    ConvertKavoTextList(kBrowseFilter, sizeof kBrowseFilter, filter, TEXT_SIZE);
+    OPENFILENAMEW chooser;
     ZeroMemory(&chooser, sizeof chooser);
     // The size of the original structure, which every version of the open-file
     // dialog accepts.
-    chooser.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    chooser.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
     chooser.hwndOwner = dialog;
-    chooser.lpstrFilter = kBrowseFilter;
+    chooser.lpstrFilter = filter;
     chooser.lpstrFile = path;
-    chooser.nMaxFile = sizeof path;
-    chooser.lpstrTitle = kBrowseTitle;
+    chooser.nMaxFile = TEXT_SIZE;
+    chooser.lpstrTitle = title;
     chooser.Flags = OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
-    if (DialogLibraries.GetOpenFileNameA(&chooser))
-        ApplyChosenProgram(dialog, path);
+    if (DialogLibraries.GetOpenFileNameW(&chooser))
+        ApplyChosenFile(dialog, path);
 }
 
 static void OnTestStart(HWND dialog)
@@ -243,28 +320,28 @@ static void OnTestStart(HWND dialog)
 
 static void OnRemove(HWND dialog)
 {
-    if (MessageBoxA(dialog, kTextAskRemove, kCaptionKavo, MB_YESNO) != IDYES)
+    if (ShowMessage(dialog, kTextAskRemove, kCaptionKavo, MB_YESNO) != IDYES)
         return;
     if (!RemoveService()) {
-        MessageBoxA(dialog, kTextRemoveFailed, kCaptionKavo, MB_OK);
+        ShowMessage(dialog, kTextRemoveFailed, kCaptionKavo, MB_OK);
         return;
     }
-    MessageBoxA(dialog, kTextRemoved, kCaptionKavo, MB_OK);
+    ShowMessage(dialog, kTextRemoved, kCaptionKavo, MB_OK);
     ProgramContext.IsRegistered = 0;
     EnableEditing(dialog, TRUE);
-    SetWindowTextA(GetDlgItem(dialog, IDC_TEST_DELETE), kButtonTestStart);
+    SetKavoWindowText(GetDlgItem(dialog, IDC_TEST_DELETE), kButtonTestStart);
 }
 
 static void OnDropFiles(HWND dialog, HDROP drop)
 {
-    char path[TEXT_SIZE] = "";
-    if (!DialogLibraries.DragQueryFileA || !DialogLibraries.DragFinish)
+    WCHAR path[TEXT_SIZE] = L"";
+    if (!DialogLibraries.DragQueryFileW || !DialogLibraries.DragFinish)
         return;
-    if (!DialogLibraries.DragQueryFileA(drop, 0, path, sizeof path))
-        path[0] = '\0';
+    if (!DialogLibraries.DragQueryFileW(drop, 0, path, TEXT_SIZE))
+        path[0] = 0;
     DialogLibraries.DragFinish(drop);
     if (!ProgramContext.IsRegistered)
-        ApplyChosenProgram(dialog, path);
+        ApplyChosenFile(dialog, path);
     SetForegroundWindow(dialog);
 }
 
@@ -306,7 +383,7 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 void ApplyChosenProgram(HWND dialog, const char* path)
 {
     if (!IsProgramFile(path)) {
-        MessageBoxA(dialog, kTextOnlyPrograms, kCaptionError, MB_OK);
+        ShowMessage(dialog, kTextOnlyPrograms, kCaptionError, MB_OK);
         return;
     }
     char serviceName[TEXT_SIZE];
@@ -341,10 +418,12 @@ static void StartServiceAgain()
         return;
     char reason[MESSAGE_SIZE / 2];
     FormSystemErrorText(error, reason, sizeof reason);
-    char text[MESSAGE_SIZE];
-    static_assert(sizeof kTextStartFailed + 10 + sizeof reason <= sizeof text, "the message must fit its buffer");
-    wsprintfA(text, kTextStartFailed, error, reason);
-    MessageBoxA(GetDesktopWindow(), text, kCaptionKavo, MB_OK);
+    char number[16];
+    wsprintfA(number, "%lu", error);
+    static_assert(sizeof kTextStartFailed + sizeof number + sizeof reason <= MESSAGE_SIZE,
+                  "the message must fit its buffer");
+    const TextInsertion insertions[] = {{number, NULL}, {reason, NULL}};
+    ShowFormattedMessage(GetDesktopWindow(), kTextStartFailed, insertions, 2, kCaptionKavo, MB_OK);
 }
 
 void RunSettingsDialog()
@@ -360,7 +439,7 @@ void RunSettingsDialog()
         return;
     }
     ShowWindow(dialog, SW_SHOW);
-    if (DialogLibraries.DragAcceptFiles && DialogLibraries.DragQueryFileA && DialogLibraries.DragFinish)
+    if (DialogLibraries.DragAcceptFiles && DialogLibraries.DragQueryFileW && DialogLibraries.DragFinish)
         DialogLibraries.DragAcceptFiles(dialog, TRUE);
     // Said over the open dialog, whose name field it is about.
     ShowServiceNotOurs(dialog, ProgramContext.NameOwner, ProgramContext.Config.serviceName,

@@ -88,6 +88,17 @@ static const char kTextNotLocalDrive[] =
     "ここでは、だれが変更できるかを確かめても当てになりません。"
     "kavo.ini に anyDrive=1 を書くまで、サービスは起動しません。\nこのまま保存しますか？";
 static const char kTextOnlyPrograms[] = "プログラムファイルのみ登録可能です。";
+// A dropped or chosen file whose path has a character that the system's ANSI
+// code page cannot hold as it is: kavo.ini and the service could not name it.
+static const char kTextNameNotInCodePage[] =
+    "このファイルまたはフォルダーの名前には、この Windows の文字コードで表せない文字があるため、指定できません。\n"
+    "ファイルやフォルダーの名前を変えてから指定してください。";
+// A value of kavo.ini that the dialog could not show as it is (written under
+// another code page) and that OK would save over (%s: its key). Nothing is saved.
+static const char kTextValueUnreadable[] =
+    "kavo.ini の %s= の値には、この Windows の文字コードで読み取れない文字があるため、保存しませんでした。"
+    "kavo.ini はそのままです。\n"
+    "値を入力し直すか、kavo.ini を書いたときと同じ文字コードの Windows で設定してください。";
 static const char kButtonTestStart[] = "テスト起動(&T)";
 static const char kButtonRemove[] = "削除(&D)";
 // Items of the exit-method list; an item's index is its ExitMethod value.

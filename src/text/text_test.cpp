@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "text/portable_fill_in.h"
+
 namespace {
 
 TEST(Text, ParseDecimalFollowsAtoi)
@@ -67,6 +69,39 @@ TEST(Text, IniPathIsRefusedWhenItDoesNotFit)
             << c.directoryLength;
         EXPECT_EQ(c.fits ? directory + "\\kavo.ini" : std::string(), path);
     }
+}
+
+// kavo's texts with their insertions, as wsprintf would fill them, in bytes
+// and in UTF-16 units; 932 bytes whose second half is a letter stay whole.
+TEST(Text, FillInTextReplacesConversionsInOrder)
+{
+    const char* insertions[] = {"C:\\a", NULL, "x%sy"};
+    const struct {
+        const char* format;
+        size_t size;
+        const char* filled;
+        int whole;
+    } cases[] = {
+        {"%s / %lu / %d", 64, "C:\\a /  / x%sy", 1},
+        {"\x83" "s%s%\x83" "d", 64, "\x83" "sC:\\a%\x83" "d", 1},   // ピ and ド: second bytes, no conversions
+        {"100%% %ld %s %s %s", 64, "100% C:\\a  x%sy ", 1},           // a fourth has nothing
+        {"%x %l %", 64, "%x %l %", 1},
+        {"%s", 4, "C:\\", 0},
+        {"abc", 3, "ab", 0},
+        {"", 1, "", 1},
+    };
+    for (const auto& c : cases) {
+        char destination[64];
+        EXPECT_EQ(c.whole, FillInText(destination, c.size, c.format, insertions, 3)) << c.format;
+        EXPECT_STREQ(c.filled, destination) << c.format;
+    }
+    char16_t wide[16];
+    const char16_t* wideInsertions[] = {u"\u30c6\u30b9\u30c8"};
+    EXPECT_EQ(1, FillInText(wide, 16, u"\u300c%s\u300d", wideInsertions, 1));
+    EXPECT_EQ(std::u16string(u"\u300c\u30c6\u30b9\u30c8\u300d"), std::u16string(wide));
+    char none[1] = {'x'};
+    EXPECT_EQ(0, FillInText(none, 0, "a", insertions, 0));
+    EXPECT_EQ('x', none[0]);
 }
 
 }  // namespace

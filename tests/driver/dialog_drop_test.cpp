@@ -9,7 +9,9 @@
 
 #include "dialog/dialog.h"
 #include "dialog_texts.h"
+#include "entry/code_page.h"
 #include "entry/context.h"
+#include "entry/display.h"
 #include "scm/scm.h"
 #include "resources/resource.h"
 #include "support/dialog_driver.h"
@@ -138,6 +140,61 @@ TEST(DialogDrop, FirstDroppedFile)
         EXPECT_EQ(c.program, ControlText(dialog.window, IDC_PROGRAM));
         EXPECT_EQ(c.service, ControlText(dialog.window, IDC_SERVICE_NAME));
         EXPECT_EQ(dialog.window, GetForegroundWindow());
+    }
+}
+
+// The same, with the names in UTF-16, as the shell drops them on NT.
+HDROP MakeWideDrop(const std::wstring& file)
+{
+    size_t size = sizeof(DROPFILES) + (file.size() + 2) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+    DROPFILES* drop = (DROPFILES*)GlobalLock(memory);
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    memcpy(drop + 1, file.c_str(), (file.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    return (HDROP)memory;
+}
+
+// A dropped name that the system's code page cannot hold as it is would come
+// back as '?' or a look-alike: it is refused with a reason and changes nothing.
+// The message reads as Japanese on every code page.
+TEST(CodePageDialogDrop, NamesTheCodePageCannotHoldAreRefused)
+{
+    ReadSystemCodePage();
+    ChooseTextDisplay();
+    const UINT codePage = GetACP();
+    const struct {
+        std::wstring name;
+        bool refused;
+    } cases[] = {
+        {CodePageLetters(), false},
+        // The yen sign becomes '\' on 932 and 'Y' on 936 by best fit.
+        {L"yen\u00a5", codePage == 932 || codePage == 936},
+        {L"thai\u0e01", codePage != 65001},
+        // A lone surrogate, which NTFS allows, has no UTF-8 either.
+        {L"lone\xd800", true},
+    };
+    for (const auto& c : cases) {
+        std::wstring file = L"C:\\Tools\\" + c.name + L".exe";
+        SCOPED_TRACE(ToCodePage(CP_UTF8, file));
+        DialogThread dialog;
+        ASSERT_TRUE(dialog.StartAt(HERE, GetModuleHandleA(NULL), 0, "C:\\old.exe", "typed"));
+        HDROP drop = MakeWideDrop(file);
+        if (!c.refused) {
+            // Sent: it returns when the drop has been handled.
+            ASSERT_TRUE(SendWithDeadline(dialog.window, WM_DROPFILES, (WPARAM)drop, 0, NULL));
+        } else {
+            PostMessageA(dialog.window, WM_DROPFILES, (WPARAM)drop, 0);
+            MessageBoxView box = WaitForMessageBoxBesides(GetCurrentProcessId(), dialog.window);
+            EXPECT_TRUE(box.wideCaption == L"Error" && box.wideText == FromCodePage(932, kNameNotInCodePage))
+                << Escaped(ToCodePage(CP_UTF8, box.wideText));
+            if (box.window)
+                AnswerMessageBox(box, IDOK);
+            ASSERT_TRUE(WaitUntilResponding(dialog.window));
+        }
+        EXPECT_EQ(c.refused ? "C:\\old.exe" : ToCodePage(CP_ACP, file), ControlText(dialog.window, IDC_PROGRAM));
+        EXPECT_EQ(c.refused ? "typed" : ToCodePage(CP_ACP, c.name), ControlText(dialog.window, IDC_SERVICE_NAME));
     }
 }
 

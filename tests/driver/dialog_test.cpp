@@ -439,6 +439,101 @@ TEST(Dialog, OkNamesWhatOthersMayChange)
     EXPECT_EQ(KavoIni(program, "-x", "kavo_writable", "1"), ReadFileBytes(kavo.IniPath()));
 }
 
+// ---- Under every code page ----
+
+// Waits for a message box beside the dialog, checks its caption and text as
+// UTF-16 (what the screen shows whatever the code page) and presses answer.
+void AnswerWideMessageAt(Where where, KavoDialog& kavo, const std::wstring& caption, const std::wstring& text,
+                         int answer)
+{
+    MessageBoxView box = WaitForMessageBoxBesidesAt(where, kavo.program.id, kavo.window);
+    EXPECT_TRUE(box.wideCaption == caption && box.wideText == text)
+        << where.file << ":" << where.line << ": " << Escaped(ToCodePage(CP_UTF8, box.wideText));
+    if (box.window)
+        AnswerMessageBoxAt(where, box, answer);
+}
+
+std::wstring From932(const char* text)
+{
+    return FromCodePage(932, text);
+}
+
+// kavo's texts read as Japanese whatever the system's code page: a message of
+// its own, and one with a path in the code page's own letters in it.
+TEST(CodePageDialog, MessagesReadAsJapanese)
+{
+    KavoDialog kavo;
+    ASSERT_TRUE(OpenKavoDialog(kavo, "cp_dialog_texts", ""));
+    std::wstring programDir = FromCodePage(CP_ACP, kavo.dir) + L"\\tools_" + CodePageLetters();
+    ASSERT_TRUE(CreateDirectoryW(programDir.c_str(), NULL));
+    ASSERT_TRUE(AllowOthersToWrite(ToCodePage(CP_ACP, programDir)));
+    SetControlText(kavo.window, IDC_PROGRAM, ToCodePage(CP_ACP, programDir + L"\\app.exe"));
+    SetControlText(kavo.window, IDC_SERVICE_NAME, "");
+    ClickButton(kavo.window, IDOK);
+    AnswerWideMessageAt(HERE, kavo, L"Error", From932(kSetServiceName), IDOK);
+
+    SetControlText(kavo.window, IDC_SERVICE_NAME, "kavo_cp_texts");
+    ClickButton(kavo.window, IDOK);
+    AnswerWideMessageAt(HERE, kavo, L"kavo",
+                        From932(kWritableByOthersBefore) + programDir + L"\\" + From932(kWritableByOthersAccount) +
+                            L"Everyone" + From932(kWritableByOthersAfter),
+                        IDNO);
+    ASSERT_TRUE(WaitUntilResponding(kavo.window));
+    ClickButton(kavo.window, IDCANCEL);
+    EXPECT_EQ(0u, WaitForExit(kavo.program));
+    EXPECT_FALSE(FileExists(kavo.IniPath()));
+}
+
+// A value of kavo.ini that the system's code page cannot read as it is (here
+// written under 932 and read under 65001) is never saved over: OK says so and
+// keeps kavo.ini as it was, until the field is typed anew. A value the code
+// page reads as it is, is saved back byte for byte.
+TEST(CodePageDialog, OkKeepsValuesItCouldNotRead)
+{
+    const UINT codePage = GetACP();
+    const struct {
+        const char* key;
+        int field;
+        const char* value;
+        bool refused;
+    } cases[] = {
+        {"exe", IDC_PROGRAM, "C:\\\x83\x65\x83\x58\x83\x67\\app.exe", codePage == 65001},   // テスト in 932
+        {"option", IDC_OPTIONS, "-x \x83\x65\x83\x58\x83\x67 /?", codePage == 65001},
+        {"name", IDC_SERVICE_NAME, "kavo_\x83\x65\x83\x58\x83\x67", codePage == 65001},
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        std::string exe = c.field == IDC_PROGRAM ? c.value : "C:\\app.exe";
+        std::string options = c.field == IDC_OPTIONS ? c.value : "";
+        std::string name = c.field == IDC_SERVICE_NAME ? c.value : "kavo_cp_unread";
+        std::string ini = KavoIni(exe, options, name, "0");
+        KavoDialog kavo;
+        ASSERT_TRUE(OpenKavoDialog(kavo, "cp_dialog_unread_" + std::to_string(index++), ini));
+        ClickButton(kavo.window, IDOK);
+        if (!c.refused) {
+            AnswerWideMessageAt(HERE, kavo, L"kavo", From932(kAskRegister), IDNO);
+            EXPECT_EQ(0u, WaitForExit(kavo.program));
+            EXPECT_EQ(ini, ReadFileBytes(kavo.IniPath()));
+            continue;
+        }
+        AnswerWideMessageAt(HERE, kavo, L"Error",
+                            From932(kValueUnreadableBefore) + FromCodePage(CP_ACP, c.key) +
+                                From932(kValueUnreadableAfter),
+                            IDOK);
+        ASSERT_TRUE(WaitUntilResponding(kavo.window));
+        EXPECT_TRUE(IsWindowVisible(kavo.window));
+        EXPECT_EQ(ini, ReadFileBytes(kavo.IniPath()));
+        SetControlText(kavo.window, c.field, c.field == IDC_PROGRAM ? "C:\\new.exe" : "kavo_cp_new");
+        ClickButton(kavo.window, IDOK);
+        AnswerWideMessageAt(HERE, kavo, L"kavo", From932(kAskRegister), IDNO);
+        EXPECT_EQ(0u, WaitForExit(kavo.program));
+        EXPECT_EQ(KavoIni(c.field == IDC_PROGRAM ? "C:\\new.exe" : exe, c.field == IDC_OPTIONS ? "kavo_cp_new" : options,
+                          c.field == IDC_SERVICE_NAME ? "kavo_cp_new" : name, "0"),
+                  ReadFileBytes(kavo.IniPath()));
+    }
+}
+
 // ---- Browse: the real open-file dialog ----
 
 // The open-file dialog's file name box and file type list (Explorer style).

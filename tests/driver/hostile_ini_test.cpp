@@ -38,6 +38,8 @@ struct BadIni {
     std::string foreign;
     // The stop's bound read from it, in seconds.
     int stopTimeout = 20;
+    // The key of a value the code page cannot read as it is: OK keeps the file.
+    const char* unreadableKey = NULL;
 };
 
 std::string Ini(const std::string& section, const std::vector<std::string>& lines, const std::string& eol)
@@ -190,6 +192,7 @@ std::vector<BadIni> BadIniCases(const std::string& prefix, const std::string& se
                                "name=" + c.service, "end=1"},
                       "\r\n");
         c.options += " -b=\x81\x45\x80\xa0\xfd\xfe\xff\x81\x45";
+        c.unreadableKey = "option";
     }
     {   // Wine's profile functions read a UTF-8 file with a byte order mark as
         // UTF-8 (Windows would see the mark as part of the first line).
@@ -302,7 +305,14 @@ TEST(HostileIni, DialogShowsWhatIsReadAndASaveReadsBack)
             EXPECT_NE(INVALID_HANDLE_VALUE, lock);
         }
         ClickButton(kavo.window, IDOK);
-        if (refused) {
+        if (c.unreadableKey) {
+            // Saved, the default characters would replace the bytes of the file.
+            AnswerDialogMessage(kavo.program.id, kavo.window, "Error",
+                                kValueUnreadableBefore + std::string(c.unreadableKey) + kValueUnreadableAfter, MB_OK,
+                                IDOK);
+            ClickButton(kavo.window, IDCANCEL);
+            refused = true;
+        } else if (refused) {
             // The user is told; the dialog keeps what was typed and offers no registration.
             AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", kSaveFailed, MB_OK, IDOK);
             EXPECT_EQ(program, ControlText(kavo.window, IDC_PROGRAM));

@@ -259,6 +259,29 @@ TEST(SecurityService, ScriptsSharesAndRemovableDrivesAreNotStarted)
     }
 }
 
+// A program path whose security cannot be read (a file name with a trailing
+// backslash) counts as changeable; the entry says why no account is named in
+// kavo's own Japanese words, stored as such on every code page.
+TEST(CodePageSecurityService, AnUnreadablePathIsNamedInJapanese)
+{
+    KavoService service("kavo_cp_unreadable", "cp_security_unreadable");
+    std::string program = service.dir + "\\hosted_child.exe\\";
+    ASSERT_TRUE(CopyFileTo(HostedChildPath(), service.dir + "\\hosted_child.exe"));
+    ASSERT_TRUE(RegisterKavo(service, KavoIni(program, service.log, service.guard.name, "0")));
+    size_t mark = EventLogMark();
+    SERVICE_STATUS_PROCESS reported = {};
+    ASSERT_TRUE(StartUntilStopped(service.guard.name, &reported));
+    EXPECT_EQ((DWORD)ERROR_INVALID_ACL, reported.dwWin32ExitCode);
+    EXPECT_FALSE(FileExists(service.log));
+    std::vector<EventEntry> entries = EventEntriesSince(mark, service.guard.name);
+    ASSERT_EQ("112 error", BriefOf(entries));
+    // 「（アクセス許可を読み取れません）」
+    EXPECT_EQ((std::vector<std::wstring>{FromCodePage(CP_ACP, program),
+                                         L"\uff08\u30a2\u30af\u30bb\u30b9\u8a31\u53ef\u3092\u8aad\u307f"
+                                         L"\u53d6\u308c\u307e\u305b\u3093\uff09"}),
+              entries[0].wideStrings);
+}
+
 // ---- The mutex and the windows of the service process ----
 
 std::string MutexName(const std::string& serviceName)

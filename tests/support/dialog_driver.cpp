@@ -159,7 +159,10 @@ bool StartKavoDialogAt(Where where, KavoDialog& kavo)
 {
     if (!StartProgramAt(where, kavo.program, "\"" + kavo.dir + "\\kavo.exe\"", kavo.dir))
         return false;
-    kavo.window = WaitForWindowAt(where, kavo.program.id, "#32770", kKavoDialogCaption);
+    // The caption comes from the template in UTF-16: as ANSI bytes it is the
+    // system's code page's.
+    std::string caption = ToCodePage(CP_ACP, FromCodePage(932, kKavoDialogCaption));
+    kavo.window = WaitForWindowAt(where, kavo.program.id, "#32770", caption.c_str());
     return kavo.window != NULL;
 }
 

@@ -276,6 +276,34 @@ std::string WindowText(HWND window)
     return std::string(text, length > 0 ? length : 0);
 }
 
+std::wstring WideWindowText(HWND window)
+{
+    wchar_t text[4096];
+    int length = GetWindowTextW(window, text, sizeof text / sizeof text[0]);
+    return std::wstring(text, length > 0 ? length : 0);
+}
+
+std::wstring FromCodePage(UINT codePage, const std::string& bytes)
+{
+    std::wstring text(bytes.size(), L'\0');
+    text.resize(MultiByteToWideChar(codePage, 0, bytes.data(), (int)bytes.size(), &text[0], (int)text.size()));
+    return text;
+}
+
+std::string ToCodePage(UINT codePage, const std::wstring& text)
+{
+    std::string bytes(text.size() * 4, '\0');
+    bytes.resize(WideCharToMultiByte(codePage, 0, text.data(), (int)text.size(), &bytes[0], (int)bytes.size(),
+                                     NULL, NULL));
+    return bytes;
+}
+
+std::wstring CodePageLetters()
+{
+    UINT codePage = GetACP();
+    return codePage == 1252 ? L"Caf\u00e9" : codePage == 936 ? L"\u670d\u52a1\u5668" : L"\u30c6\u30b9\u30c8";
+}
+
 HWND WaitForWindowAt(Where where, DWORD processId, const char* className, const char* caption,
                      DWORD deadlineMs)
 {
@@ -309,6 +337,8 @@ MessageBoxView ReadMessageBox(HWND box)
     view.caption = WindowText(box);
     // The message text is the static control with id 0xFFFF.
     view.text = WindowText(GetDlgItem(box, 0xFFFF));
+    view.wideCaption = WideWindowText(box);
+    view.wideText = WideWindowText(GetDlgItem(box, 0xFFFF));
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         char name[32];
         GetClassNameA(child, name, sizeof name);
@@ -812,9 +842,13 @@ std::string WaitForLogLineAt(Where where, const std::string& path, const std::st
 }
 
 // The service processes' debug output, where the bench sends it.
+// In the Wine root of the run: the build tree's "wine", or the one the rows
+// under another code page name (KAVO_WINE_ROOT, a folder beside it).
 static std::string ServicesDebugLog()
 {
-    return BuildDir() + "\\wine\\services.log";
+    const char* root = getenv("KAVO_WINE_ROOT");
+    std::string name = root ? root : "wine";
+    return BuildDir() + "\\" + name.substr(name.find_last_of('/') + 1) + "\\services.log";
 }
 
 size_t EventLogMark()
@@ -823,8 +857,8 @@ size_t EventLogMark()
 }
 
 // A string as Wine's debug output writes it, L"..." with C escapes and \xxxx
-// (hexadecimal) for any other character, in the ANSI code page.
-static std::string WineDebugString(const std::string& text, size_t start)
+// (hexadecimal) for any other character; *cut when Wine cut it ("...").
+static std::wstring WineDebugString(const std::string& text, size_t start, bool* cut)
 {
     std::wstring wide;
     size_t i = start + 2;
@@ -838,10 +872,16 @@ static std::string WineDebugString(const std::string& text, size_t start)
         }
         wide += c;
     }
+    *cut = text.compare(i, 4, "\"...") == 0;
+    return wide;
+}
+
+static std::string AnsiOf(const std::wstring& wide, bool cut)
+{
     std::string ansi(wide.size() * 2, '\0');
     ansi.resize(
         WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)wide.size(), &ansi[0], (int)ansi.size(), NULL, NULL));
-    return text.compare(i, 4, "\"...") == 0 ? ansi + "..." : ansi;
+    return cut ? ansi + "..." : ansi;
 }
 
 // A thread that reports an entry writes, one line each, its source
@@ -866,13 +906,18 @@ std::vector<EventEntry> EventEntriesSince(size_t mark, const std::string& source
         std::string what = colon == std::string::npos ? "" : line.substr(colon + 1);
         unsigned type = 0;
         if (what.compare(0, 35, "fixme:advapi:RegisterEventSourceW (") == 0 && what.find(",L\"") != std::string::npos) {
-            thread.source = WineDebugString(what, what.find(",L\"") + 1);
+            bool cut = false;
+            thread.source = AnsiOf(WineDebugString(what, what.find(",L\"") + 1, &cut), cut);
         } else if (sscanf(what.c_str(), "fixme:advapi:ReportEventW (%*[^,],%x,%*[^,],%lx,%*[^,],%x", &type,
                           &thread.entry.id, &thread.count) == 3) {
             thread.entry.type = (WORD)type;
             thread.entry.strings.clear();
+            thread.entry.wideStrings.clear();
         } else if (thread.count > 0 && what.find(":eventlog:ReportEventW L\"") != std::string::npos) {
-            thread.entry.strings.push_back(WineDebugString(what, what.find("L\"")));
+            bool cut = false;
+            std::wstring wide = WineDebugString(what, what.find("L\""), &cut);
+            thread.entry.strings.push_back(AnsiOf(wide, cut));
+            thread.entry.wideStrings.push_back(cut ? wide + L"..." : wide);
             thread.count--;
         } else {
             continue;

@@ -96,6 +96,8 @@ struct MessageBoxView {
     HWND owner = NULL;
     std::string caption;
     std::string text;
+    std::wstring wideCaption;   // the same, read as UTF-16: what every code page shows
+    std::wstring wideText;
     std::vector<int> buttons;   // ids of the push buttons, in z-order
     int defaultButton = 0;      // the button Enter presses (BS_DEFPUSHBUTTON), 0 when none
     bool hasIcon = false;
@@ -112,6 +114,15 @@ void AnswerMessageBoxAt(Where where, const MessageBoxView& box, int buttonId);
 
 // Window text read as bytes in the ANSI code page.
 std::string WindowText(HWND window);
+// The same, read as UTF-16.
+std::wstring WideWindowText(HWND window);
+
+// Text between UTF-16 and the bytes of a code page (CP_ACP: the system's).
+std::wstring FromCodePage(UINT codePage, const std::string& bytes);
+std::string ToCodePage(UINT codePage, const std::wstring& text);
+// Letters of the system's ANSI code page for names of the rows that run under
+// each: テスト on 932 and 65001, Café on 1252, 服务器 on 936.
+std::wstring CodePageLetters();
 
 // Bytes as a C-style escaped text, for failure messages.
 std::string Escaped(const std::string& bytes);
@@ -221,6 +232,7 @@ struct EventEntry {
     WORD type = 0;   // EVENTLOG_ERROR_TYPE, _WARNING_TYPE, _INFORMATION_TYPE
     DWORD id = 0;
     std::vector<std::string> strings;   // in the ANSI code page
+    std::vector<std::wstring> wideStrings;   // as stored, in UTF-16
 };
 // Where the entries (and whatever else Wine's services write) from now on start.
 size_t EventLogMark();
