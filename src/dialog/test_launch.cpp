@@ -13,7 +13,6 @@
 // after this long the user is told all the same.
 static const DWORD kIdleWaitLimit = 30000;
 
-
 // A batch file is refused; a program on a share or a removable drive, or one
 // that others may change, is started only on the user's Yes.
 static int AcceptTestProgram(HWND dialog, const HeldProgram* program)

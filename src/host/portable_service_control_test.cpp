@@ -59,15 +59,4 @@ TEST(ServiceControl, AcceptedByWindowsVersion)
     }
 }
 
-// The preshutdown allowance covers the longest stop: bound, forced end, margin.
-TEST(ServiceControl, PreshutdownAllowanceFollowsTheBound)
-{
-    const struct {
-        int seconds;
-        uint32_t ms;
-    } cases[] = {{1, 14000}, {20, 33000}, {110, 123000}};
-    for (const auto& c : cases)
-        EXPECT_EQ(c.ms, PreshutdownTimeoutMs(c.seconds)) << c.seconds;
-}
-
 }  // namespace

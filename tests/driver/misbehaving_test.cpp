@@ -56,8 +56,9 @@ bool ProcessRuns(DWORD processId)
 
 // A program that crashes at once ends the service as a program that ends by
 // itself does: STOPPED with the crash's code as the service's own error, and
-// nothing left running. It was never ready: the service never read RUNNING. (No crash dialog holds it: the child is started with
-// the default error mode, and the bench has no debugger.)
+// nothing left running. It was never ready: the service never read RUNNING.
+// (No crash dialog holds it: the child is started with the default error
+// mode, and the bench has no debugger.)
 TEST(MisbehavingService, ProgramThatCrashesAtStart)
 {
     KavoService service("kavo_crash", "misbehaving_crash");
@@ -193,7 +194,7 @@ TEST(MisbehavingService, ProgramThatAsksOnClose)
         ASSERT_TRUE(RegisterHosting(service, "-ask", 0, c.bound));
         size_t mark = EventLogMark();
         ASSERT_TRUE(StartServiceNow(service.guard.name));
-        WaitForLogLine(service.log, "ready");
+        WaitForServiceState(service.guard.name, SERVICE_RUNNING);
         EndsWithTest child;
         child.processId = ChildIdOf(service);
         DWORD servicePid = ServiceProcessId(service.guard.name);

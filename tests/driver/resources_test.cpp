@@ -207,9 +207,13 @@ TEST(Resources, EventTextsInJapaneseAndEnglish)
     } texts[] = {
         {100,
          "The program was started.\r\nProgram: {1}\r\nOptions: {2}\r\nProcess ID: {3}\r\n"
-         "A stop sends {5} to its windows and ends it by force when it has not closed after {4} seconds.",
+         "A stop sends {5} to its windows and ends it by force when it has not closed after {4} seconds.\r\n"
+         "Job: error {6} (0: the program is in kavo's job; otherwise it is ended alone at a forced end and "
+         "outlives kavo).",
          "プログラムを起動しました。\r\nプログラム: {1}\r\nオプション: {2}\r\nプロセス ID: {3}\r\n"
-         "停止のときはウィンドウに {5} を送り、{4} 秒たっても終了しなければ強制終了します。"},
+         "停止のときはウィンドウに {5} を送り、{4} 秒たっても終了しなければ強制終了します。\r\n"
+         "ジョブ: エラー {6}（0 ならプログラムは kavo のジョブの中にあります。"
+         "それ以外では強制終了のときプログラムだけが終了し、kavo が終わっても動き続けます）。"},
         {101, "The program ended by itself with exit code 0, so the service stopped.\r\nProgram: {1}\r\n"
               "It ran for {2} seconds.",
          "プログラムが終了コード 0 で自分で終了したため、サービスを停止しました。\r\n"
@@ -219,8 +223,10 @@ TEST(Resources, EventTextsInJapaneseAndEnglish)
          "Program: {1}\r\nIt ran for {4} seconds.",
          "プログラムが終了コード {2} ({3}) で自分で終了したため、サービスはエラーで停止しました。\r\n"
          "プログラム: {1}\r\n実行時間: {4} 秒"},
-        {103, "On the stop request the program closed within {1} ms.\r\n{3} was sent to these windows ({2}): {4}",
-         "停止の要求で、プログラムは {1} ミリ秒で終了しました。\r\n{3} を送ったウィンドウ ({2} 個): {4}"},
+        {103,
+         "On the stop request the program closed within {1} ms, with exit code {5}.\r\n{3} was sent to these "
+         "windows ({2}): {4}",
+         "停止の要求で、プログラムは {1} ミリ秒で終了しました (終了コード {5})。\r\n{3} を送ったウィンドウ ({2} 個): {4}"},
         {104,
          "The program did not close within {1} seconds of the stop request and was ended by force. Unsaved data "
          "may be lost.\r\n{3} was sent to these windows ({2}): {4}",
@@ -231,6 +237,11 @@ TEST(Resources, EventTextsInJapaneseAndEnglish)
          "look for it, for example in Task Manager.\r\nProgram: {1}",
          "プログラム (プロセス ID {2}) を強制終了しましたが、{3} ミリ秒たっても終了しませんでした。"
          "まだ動いている可能性があります。タスク マネージャーなどで確かめてください。\r\nプログラム: {1}"},
+        {106,
+         "The program ended by itself with exit code {2} ({3}) just as a stop was requested, so the service "
+         "stopped without an error.\r\nProgram: {1}\r\nIt ran for {4} seconds.",
+         "停止の要求と同時に、プログラムが終了コード {2} ({3}) で自分で終了したため、サービスはエラーなしで"
+         "停止しました。\r\nプログラム: {1}\r\n実行時間: {4} 秒"},
         {110, "There is no program to start: {1} is missing or names no program (exe=).",
          "起動するプログラムがありません。{1} がないか、プログラム (exe=) が書かれていません。"},
         {111, "The program could not be started.\r\nProgram: {1}\r\nError {2}: {3}",
@@ -245,7 +256,7 @@ TEST(Resources, EventTextsInJapaneseAndEnglish)
     };
     LoadedExe exe;
     ASSERT_TRUE(exe.module);
-    const char* inserted[] = {"{1}", "{2}", "{3}", "{4}", "{5}"};
+    const char* inserted[] = {"{1}", "{2}", "{3}", "{4}", "{5}", "{6}"};
     for (const auto& text : texts) {
         for (WORD language : {(WORD)MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), kJapanese}) {
             char formatted[2048] = "";

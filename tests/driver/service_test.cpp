@@ -56,9 +56,9 @@ TEST(HostService, CommandLineAndWorkingDirectory)
         EXPECT_EQ(1u, LogLinesStartingWith(service.log, "start ").size());
         // dir.exe, had it been started, would have taken "with" for its log.
         EXPECT_FALSE(FileExists(programDir + "\\with"));
+        // RUNNING once the program is ready, a moment after its "ready" line.
         SERVICE_STATUS status;
-        ASSERT_TRUE(QueryServiceState(service.guard.name, &status));
-        EXPECT_EQ((DWORD)SERVICE_RUNNING, status.dwCurrentState);
+        ASSERT_TRUE(WaitForServiceState(service.guard.name, SERVICE_RUNNING, &status));
         EXPECT_EQ((DWORD)SERVICE_WIN32_OWN_PROCESS, status.dwServiceType);
         // Wine says it is Windows 10: preshutdown too.
         EXPECT_EQ((DWORD)(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN | SERVICE_ACCEPT_PRESHUTDOWN),

@@ -594,6 +594,11 @@ bool StartServiceAt(Where where, const std::string& name)
 
 bool StopServiceAt(Where where, const std::string& name)
 {
+    // kavo takes no control while it starts, and reports RUNNING once its
+    // program is ready, a moment after the program's "ready" line.
+    SERVICE_STATUS status;
+    PollUntil([&] { return !QueryServiceState(name, &status) || status.dwCurrentState != SERVICE_START_PENDING; },
+              kExitDeadline);
     return ServiceRequestAt(where, name, false);
 }
 

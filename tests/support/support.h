@@ -169,8 +169,8 @@ DWORD ReadPreshutdownTimeout(const std::string& name);
 bool CreateServiceAt(Where where, const std::string& name, const std::string& binaryPath);
 #define CreateServiceFor(...) CreateServiceAt(HERE, __VA_ARGS__)
 
-// Asks the service control manager to start the service, or to stop it; fails
-// the test when the request is refused.
+// Asks the service control manager to start the service, or to stop it (once
+// it is no longer starting); fails the test when the request is refused.
 bool StartServiceAt(Where where, const std::string& name);
 #define StartServiceNow(...) StartServiceAt(HERE, __VA_ARGS__)
 bool StopServiceAt(Where where, const std::string& name);
