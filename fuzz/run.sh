@@ -14,7 +14,7 @@ targets=("$@")
 # The coverage report is for a run of every target (make fuzz), not for the short runs of the tests.
 report_coverage=0
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(paths text decimal launch mutex_name profile_value write_access command_line)
+    targets=(paths text decimal launch mutex_name profile_value write_access command_line program_checks)
     report_coverage=1
 fi
 

@@ -10,6 +10,7 @@
 #include "entry/display.h"
 #include "entry/load_proc.h"
 #include "host/launch.h"
+#include "host/program_checks.h"
 #include "host/write_access.h"
 #include "resources/messages.h"
 #include "resources/resource.h"
@@ -163,6 +164,10 @@ static int ShowServiceNotOurs(HWND dialog, ServiceOwner owner, const char* name,
     return 1;
 }
 
+// A question whose Yes starts or registers something others may change:
+// No is the default button, so that Enter goes no further.
+static const UINT kAskNoAsDefault = MB_YESNO | MB_DEFBUTTON2;
+
 int AskAboutWritablePath(HWND dialog, const char* format, const char* path, const char* account, const char* note)
 {
     // Room for the longest path and account (the note fits in the account's room).
@@ -170,21 +175,45 @@ int AskAboutWritablePath(HWND dialog, const char* format, const char* path, cons
                       sizeof kTextTestWritableByOthers + 2 * TEXT_SIZE <= MESSAGE_SIZE,
                   "the message must fit its buffer");
     const TextInsertion insertions[] = {{path, NULL}, {account, note}};
-    return ShowFormattedMessage(dialog, format, insertions, 2, kCaptionKavo, MB_YESNO) == IDYES;
+    return ShowFormattedMessage(dialog, format, insertions, 2, kCaptionKavo, kAskNoAsDefault) == IDYES;
 }
 
-// Names the first file or folder the service would depend on that someone
-// other than administrators may change, and who, and asks whether to save all
-// the same; 1 when there is none or the answer is Yes.
-static int AcceptPathsWritableByOthers(HWND dialog)
+int AskAboutNotLocalPath(HWND dialog, const char* format, const char* path)
+{
+    const TextInsertion insertion = {path, NULL};
+    return ShowFormattedMessage(dialog, format, &insertion, 1, kCaptionKavo, kAskNoAsDefault) == IDYES;
+}
+
+void ShowScriptRefused(HWND dialog, const char* path)
+{
+    const TextInsertion insertion = {path, NULL};
+    ShowFormattedMessage(dialog, kTextScriptRefused, &insertion, 1, kCaptionError, MB_OK);
+}
+
+// Refuses a batch file; names the first file the service would depend on that
+// lies on a share or a removable drive, then the first file or folder that
+// someone other than administrators may change, and who, and asks whether to
+// save all the same. 1 when there is none or each answer is Yes.
+static int AcceptProgramAndPaths(HWND dialog)
 {
     const ServiceConfig& config = ProgramContext.Config;
     HeldProgram launch;
-    FormLaunch(&launch, config.programPath, config.options);
+    HoldProgram(&launch, config.programPath, config.options);
+    char finalPath[TEXT_SIZE];
+    int finalPathRead = ReadFinalPath(&launch, finalPath, sizeof finalPath);
+    ReleaseProgram(&launch);
     char path[TEXT_SIZE];
     char account[TEXT_SIZE];
     const char* note;
-    return !FindPathWritableByOthers(launch.file, path, sizeof path, account, sizeof account, &note) ||
+    PlaceFinding place = CheckProgramPlace(&launch, finalPath, 1, config.anyDrive, path, sizeof path);
+    if (place == kPlaceScript) {
+        ShowScriptRefused(dialog, path);
+        return 0;
+    }
+    if (place == kPlaceNotLocal && !AskAboutNotLocalPath(dialog, kTextNotLocalDrive, path))
+        return 0;
+    return !FindPathWritableByOthers(launch.file, finalPathRead < 0 ? NULL : finalPath, path, sizeof path,
+                                     account, sizeof account, &note) ||
            AskAboutWritablePath(dialog, kTextWritableByOthers, path, account, note);
 }
 
@@ -221,7 +250,7 @@ static void OnOk(HWND dialog)
     if (ShowServiceNotOurs(dialog, owner, config.serviceName, otherPath, kTextOtherServiceAtOk,
                            kTextUnreadableServiceAtOk))
         return;
-    if (!AcceptPathsWritableByOthers(dialog))
+    if (!AcceptProgramAndPaths(dialog))
         return;
     if (!SaveSettings()) {
         ShowMessage(dialog, kTextSaveFailed, kCaptionKavo, MB_OK);

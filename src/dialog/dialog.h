@@ -17,7 +17,15 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 void ApplyChosenProgram(HWND dialog, const char* path);
 
 // Names a path that someone other than administrators may change and who
-// (format: a text with two %s, the path and the account with kavo's note after
-// it, as FindPathWritableByOthers gives them), owned by the dialog with caption
-// "kavo", and asks whether to go on; 1 on Yes.
+// (format: a text with two %s, the path and the account with kavo's note
+// after it, see FindPathWritableByOthers), owned by the dialog with caption
+// "kavo", and asks whether to go on; 1 on Yes. No is the default button:
+// Enter goes no further.
 int AskAboutWritablePath(HWND dialog, const char* format, const char* path, const char* account, const char* note);
+
+// The same for a path on a share or a removable drive (format: one %s, the path).
+int AskAboutNotLocalPath(HWND dialog, const char* format, const char* path);
+
+// Says, with caption "Error", that the program file is a batch file, which
+// is never started.
+void ShowScriptRefused(HWND dialog, const char* path);

@@ -301,3 +301,21 @@ void LogPathNotInCodePage(const char* path)
     const char* strings[] = {path, codePage};
     WriteEntry(EVENTLOG_ERROR_TYPE, EVENT_PATH_NOT_IN_CODE_PAGE, strings, 2);
 }
+
+void LogScriptRefused(const char* path)
+{
+    const char* strings[] = {path};
+    WriteEntry(EVENTLOG_ERROR_TYPE, EVENT_SCRIPT_REFUSED, strings, 1);
+}
+
+void LogDriveRefused(const char* path)
+{
+    const char* strings[] = {path, ProgramContext.IniPath};
+    WriteEntry(EVENTLOG_ERROR_TYPE, EVENT_DRIVE_REFUSED, strings, 2);
+}
+
+void LogImageNotCheckedFile()
+{
+    const char* strings[] = {ProgramContext.Config.programPath};
+    WriteEntry(EVENTLOG_ERROR_TYPE, EVENT_IMAGE_NOT_CHECKED_FILE, strings, 1);
+}

@@ -47,3 +47,9 @@ void LogLaunchFailed(DWORD error);
 void LogStartRefused(const char* path, const char* account, const char* note);
 // The start was refused: the path is no text of the system's ANSI code page.
 void LogPathNotInCodePage(const char* path);
+// The start was refused: the program is a batch file (path).
+void LogScriptRefused(const char* path);
+// The start was refused: path lies on a share or a removable drive.
+void LogDriveRefused(const char* path);
+// The process made was not the file checked; it was ended before it ran.
+void LogImageNotCheckedFile();

@@ -78,7 +78,7 @@ static int StartChild(const HeldProgram* program, DWORD creationFlags, PROCESS_I
 
 int LaunchChild(const HeldProgram* program, PROCESS_INFORMATION* child)
 {
-    return StartChild(program, CREATE_DEFAULT_ERROR_MODE, child);
+    return StartChild(program, CREATE_DEFAULT_ERROR_MODE | CREATE_SUSPENDED, child);
 }
 
 int LaunchSuspendedChild(const HeldProgram* program, PROCESS_INFORMATION* child)

@@ -30,15 +30,14 @@ void HoldProgram(HeldProgram* program, const char* programPath, const char* opti
 void ReleaseProgram(HeldProgram* program);
 
 // Starts the held program file as a child process, with its command line and
-// working directory. On success fills child (the caller closes the thread
-// handle, then the process handle) and returns 1; on failure returns 0 with
-// the system's error code left for GetLastError (that of the hold when the
-// file could not be held).
+// working directory, its first thread suspended: the program runs nothing
+// until the caller resumes it (ResumeThread), or it is ended before it ever
+// ran. On success fills child (the caller closes the thread handle, then the
+// process handle) and returns 1; on failure returns 0 with the system's error
+// code left for GetLastError (that of the hold when the file could not be held).
 int LaunchChild(const HeldProgram* program, PROCESS_INFORMATION* child);
 
-// As LaunchChild, but the child's first thread is created suspended: the
-// program runs nothing until the caller resumes it (ResumeThread), or it is
-// ended before it ever ran. Before Windows 8 it is started outside the job
+// As LaunchChild, for the service. Before Windows 8 it is started outside the job
 // kavo may run in, where that job allows it, so that it can have one of
 // kavo's own (PutInNewJob).
 int LaunchSuspendedChild(const HeldProgram* program, PROCESS_INFORMATION* child);

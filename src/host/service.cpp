@@ -8,6 +8,7 @@
 #include "host/event_log.h"
 #include "host/launch.h"
 #include "host/portable_launch.h"
+#include "host/program_checks.h"
 #include "host/portable_service_control.h"
 #include "host/write_access.h"
 #include "scm/scm.h"
@@ -31,6 +32,19 @@ static const DWORD kExitWritableByOthers = ERROR_INVALID_ACL;
 // system's text: "No mapping for the Unicode character exists in the target
 // multi-byte code page."
 static const DWORD kExitPathNotInCodePage = ERROR_NO_UNICODE_TRANSLATION;
+// The exit code of a service that will not start a batch file: cmd.exe would
+// run it, reading its path's & | < > ^ and % as commands. No launch of a
+// program file gives it.
+static const DWORD kExitScript = ERROR_NOT_SUPPORTED;
+// The exit code of a service that will not start a program (or run as a
+// kavo.exe) on a share or a removable drive, which anyDrive=1 in kavo.ini
+// allows. The system's text: "This program is blocked by group policy. For
+// more information, contact your system administrator."
+static const DWORD kExitNotLocalDrive = ERROR_ACCESS_DISABLED_BY_POLICY;
+// The exit code of a start whose process was not made from the file kavo
+// checked and held. The system's text: "The volume for a file has been
+// externally altered so that the opened file is no longer valid."
+static const DWORD kExitImageNotCheckedFile = ERROR_FILE_INVALID;
 
 // The service-specific exit codes of a requested stop, shown beside a Win32
 // exit code of 0 (a requested stop is no failure, so no recovery action
@@ -244,6 +258,9 @@ static void ReportRunningUnlessStopping()
 enum ServiceOutcome {
     kRefusedWritableByOthers,        // nothing started: others may change what would run
     kRefusedPathNotInCodePage,       // nothing started: a path the code page does not hold
+    kRefusedScript,                  // nothing started: the program is a batch file
+    kRefusedNotLocalDrive,           // nothing started: a share or a removable drive
+    kRefusedImageNotCheckedFile,     // the process was not the file checked; ended before it ran
     kLaunchFailed,                   // the program could not be started
     kProgramEnded,                   // the program ended by itself
     kProgramUnwatchable,             // the wait for the program failed; it was ended
@@ -350,6 +367,9 @@ static void LogProgramOutcome(ServiceOutcome outcome, const PROCESS_INFORMATION*
         break;
     case kRefusedWritableByOthers:
     case kRefusedPathNotInCodePage:
+    case kRefusedScript:
+    case kRefusedNotLocalDrive:
+    case kRefusedImageNotCheckedFile:
     case kProgramEnded:
     case kProgramUnwatchable:
         break;
@@ -442,6 +462,15 @@ static void ReportOutcome(ServiceOutcome outcome, HANDLE process, DWORD programE
     case kRefusedWritableByOthers:
         exitCode = kExitWritableByOthers;
         break;
+    case kRefusedScript:
+        exitCode = kExitScript;
+        break;
+    case kRefusedNotLocalDrive:
+        exitCode = kExitNotLocalDrive;
+        break;
+    case kRefusedImageNotCheckedFile:
+        exitCode = kExitImageNotCheckedFile;
+        break;
     case kRefusedPathNotInCodePage:
         exitCode = kExitPathNotInCodePage;
         break;
@@ -484,7 +513,7 @@ static void ReportOutcome(ServiceOutcome outcome, HANDLE process, DWORD programE
 static const DWORD kStartStepsLimitMs = 40000;
 
 struct ProgramStart {
-    ServiceOutcome outcome;    // kRefusedWritableByOthers or kLaunchFailed, unless launched
+    ServiceOutcome outcome;    // a refusal or kLaunchFailed, unless launched
     int launched;
     PROCESS_INFORMATION child;
     DWORD error;
@@ -494,28 +523,66 @@ struct ProgramStart {
     volatile LONG finished;
 };
 
-// What others may change is not run as the local system account. The program
-// file is held from before its check until the process is made. Started
-// suspended, to be put in a job before it runs, so that every process it
-// starts can be ended with it.
-static DWORD WINAPI RunStartSteps(void* parameter)
+// What may not be started at all, whoever may change it: a path the code
+// page does not hold, a batch file, or (unless kavo.ini allows every drive) a
+// program or kavo.exe on a share or a removable drive. Logged; kLaunchFailed
+// when the start may go on.
+static ServiceOutcome RefusePlace(const HeldProgram* program, const char* finalPath)
 {
-    ProgramStart* start = (ProgramStart*)parameter;
-    start->outcome = kLaunchFailed;
-    HeldProgram program;
-    HoldProgram(&program, ProgramContext.Config.programPath, ProgramContext.Config.options);
-    char writablePath[TEXT_SIZE];
-    char writer[TEXT_SIZE];
-    const char* writerNote;
     // A path the code page does not hold names no file, or another one.
     const char* unheldPath = !IsValidAnsiText(ProgramContext.ModulePath)            ? ProgramContext.ModulePath
                              : !IsValidAnsiText(ProgramContext.Config.programPath) ? ProgramContext.Config.programPath
                                                                                    : NULL;
     if (unheldPath) {
         LogPathNotInCodePage(unheldPath);
-        start->outcome = kRefusedPathNotInCodePage;
-    } else if (FindPathWritableByOthers(program.file, writablePath, sizeof writablePath, writer, sizeof writer,
-                                        &writerNote)) {
+        return kRefusedPathNotInCodePage;
+    }
+    char refused[TEXT_SIZE];
+    switch (CheckProgramPlace(program, finalPath, 1, ProgramContext.Config.anyDrive, refused, sizeof refused)) {
+    case kPlaceScript:
+        LogScriptRefused(refused);
+        return kRefusedScript;
+    case kPlaceNotLocal:
+        LogDriveRefused(refused);
+        return kRefusedNotLocalDrive;
+    default:
+        return kLaunchFailed;
+    }
+}
+
+// The suspended process, unless it was made from the held file: it is then
+// ended before it ran, and its handles closed. 1 when it may run.
+static int KeepIfHeldImage(PROCESS_INFORMATION* child, const HeldProgram* program)
+{
+    if (CheckImageIsHeld(child->hProcess, program) != kImageIsAnotherFile)
+        return 1;
+    TerminateProcess(child->hProcess, 1);
+    WaitForChild(child->hProcess, FORCED_END_WAIT_MS);
+    CloseHandle(child->hThread);
+    CloseHandle(child->hProcess);
+    LogImageNotCheckedFile();
+    return 0;
+}
+
+// What others may change is not run as the local system account. The program
+// file is held from before its check until its process has been made and
+// found to be that very file. Started suspended, to be put in a job before it
+// runs, so that every process it starts can be ended with it.
+static DWORD WINAPI RunStartSteps(void* parameter)
+{
+    ProgramStart* start = (ProgramStart*)parameter;
+    HeldProgram program;
+    HoldProgram(&program, ProgramContext.Config.programPath, ProgramContext.Config.options);
+    char finalPath[TEXT_SIZE];
+    int finalPathRead = ReadFinalPath(&program, finalPath, sizeof finalPath);
+    start->outcome = RefusePlace(&program, finalPath);
+    char writablePath[TEXT_SIZE];
+    char writer[TEXT_SIZE];
+    const char* writerNote;
+    if (start->outcome != kLaunchFailed) {
+        // Refused, and logged.
+    } else if (FindPathWritableByOthers(program.file, finalPathRead < 0 ? NULL : finalPath, writablePath,
+                                        sizeof writablePath, writer, sizeof writer, &writerNote)) {
         LogStartRefused(writablePath, writer, writerNote);
         start->outcome = kRefusedWritableByOthers;
     } else {
@@ -526,6 +593,9 @@ static DWORD WINAPI RunStartSteps(void* parameter)
             if (start->error == NO_ERROR)
                 start->error = ERROR_SERVICE_NOT_ACTIVE;
             LogLaunchFailed(start->error);
+        } else if (!KeepIfHeldImage(&start->child, &program)) {
+            start->launched = 0;
+            start->outcome = kRefusedImageNotCheckedFile;
         }
     }
     ReleaseProgram(&program);

@@ -1,10 +1,12 @@
 #include "host/write_access.h"
 
 #include <aclapi.h>
+#include <authz.h>
 #include <lm.h>
 
 #include "entry/context.h"
 #include "entry/load_proc.h"
+#include "host/portable_program_checks.h"
 #include "host/portable_write_access.h"
 #include "resources/messages.h"
 #include "text/sjis_path.h"
@@ -60,7 +62,9 @@ static int FormQualifiedName(char* text, size_t size, const char* domain, const 
 }
 
 // The question whether an account is a member of the local Administrators
-// group, put to the system: NetUserGetLocalGroups with LG_INCLUDE_INDIRECT
+// group, put to the system: by the account's id through authz where the
+// system has it (AskSystemById); otherwise (Windows 2000) by its name:
+// NetUserGetLocalGroups with LG_INCLUDE_INDIRECT
 // answers for the accounts of this computer and of its domains, counting a
 // membership through a domain group (Domain Admins) in the local group; a
 // domain account needs its domain controller for it. netapi32 is loaded from
@@ -70,6 +74,15 @@ struct MembershipAsker {
     NET_API_STATUS(WINAPI* NetUserGetLocalGroups)(LPCWSTR, LPCWSTR, DWORD, DWORD, LPBYTE*, DWORD, LPDWORD,
                                                   LPDWORD);
     NET_API_STATUS(WINAPI* NetApiBufferFree)(LPVOID);
+    // authz, loaded from the system folder where the system has it.
+    HMODULE Authz;
+    AUTHZ_RESOURCE_MANAGER_HANDLE AuthzResourceManager;   // NULL: membership by name
+    BOOL(WINAPI* AuthzInitializeContextFromSid)(DWORD, PSID, AUTHZ_RESOURCE_MANAGER_HANDLE, PLARGE_INTEGER, LUID,
+                                                PVOID, PAUTHZ_CLIENT_CONTEXT_HANDLE);
+    BOOL(WINAPI* AuthzGetInformationFromContext)(AUTHZ_CLIENT_CONTEXT_HANDLE, AUTHZ_CONTEXT_INFORMATION_CLASS, DWORD,
+                                                 PDWORD, PVOID);
+    BOOL(WINAPI* AuthzFreeContext)(AUTHZ_CLIENT_CONTEXT_HANDLE);
+    BOOL(WINAPI* AuthzFreeResourceManager)(AUTHZ_RESOURCE_MANAGER_HANDLE);
     char Administrators[TEXT_SIZE];   // the group's name, which differs by language
     char Computer[TEXT_SIZE];         // the domain of this computer's own accounts
     // The account asked about last, and its answer: an account that owns a
@@ -79,9 +92,28 @@ struct MembershipAsker {
     Membership LastAnswer;
 };
 
+// The resource manager stays NULL unless every function is there and the
+// system makes one (Wine's answers ERROR_CALL_NOT_IMPLEMENTED).
+static void StartAskingById(MembershipAsker* asker)
+{
+    BOOL(WINAPI * initializeResourceManager)(DWORD, PFN_AUTHZ_DYNAMIC_ACCESS_CHECK, PFN_AUTHZ_COMPUTE_DYNAMIC_GROUPS,
+                                             PFN_AUTHZ_FREE_DYNAMIC_GROUPS, PCWSTR, PAUTHZ_RESOURCE_MANAGER_HANDLE);
+    asker->Authz = LoadSystemLibrary("authz.dll");
+    LoadProc(&initializeResourceManager, asker->Authz, "AuthzInitializeResourceManager");
+    LoadProc(&asker->AuthzInitializeContextFromSid, asker->Authz, "AuthzInitializeContextFromSid");
+    LoadProc(&asker->AuthzGetInformationFromContext, asker->Authz, "AuthzGetInformationFromContext");
+    LoadProc(&asker->AuthzFreeContext, asker->Authz, "AuthzFreeContext");
+    LoadProc(&asker->AuthzFreeResourceManager, asker->Authz, "AuthzFreeResourceManager");
+    if (!initializeResourceManager || !asker->AuthzInitializeContextFromSid ||
+        !asker->AuthzGetInformationFromContext || !asker->AuthzFreeContext || !asker->AuthzFreeResourceManager ||
+        !initializeResourceManager(AUTHZ_RM_FLAG_NO_AUDIT, NULL, NULL, NULL, NULL, &asker->AuthzResourceManager))
+        asker->AuthzResourceManager = NULL;
+}
+
 static void StartAsking(MembershipAsker* asker)
 {
     ZeroMemory(asker, sizeof *asker);
+    StartAskingById(asker);
     asker->Netapi = LoadSystemLibrary("netapi32.dll");
     LoadProc(&asker->NetUserGetLocalGroups, asker->Netapi, "NetUserGetLocalGroups");
     LoadProc(&asker->NetApiBufferFree, asker->Netapi, "NetApiBufferFree");
@@ -98,11 +130,71 @@ static void StartAsking(MembershipAsker* asker)
 
 static void StopAsking(MembershipAsker* asker)
 {
+    if (asker->AuthzResourceManager)
+        asker->AuthzFreeResourceManager(asker->AuthzResourceManager);
+    if (asker->Authz)
+        FreeLibrary(asker->Authz);
     if (asker->Netapi)
         FreeLibrary(asker->Netapi);
 }
 
-static Membership AskSystem(MembershipAsker* asker, const AccountId* account)
+// The account's id as the system holds it; 0 when it is no valid id.
+static int FormSid(const AccountId* account, BYTE* sid)
+{
+    SID_IDENTIFIER_AUTHORITY authority;
+    for (int i = 0; i < 6; ++i)
+        authority.Value[i] = (BYTE)(account->authority >> (8 * (5 - i)));
+    if (account->subAuthorityCount > SID_MAX_SUB_AUTHORITIES ||
+        !InitializeSid((PSID)sid, &authority, (BYTE)account->subAuthorityCount))
+        return 0;
+    for (DWORD i = 0; i < account->subAuthorityCount; ++i)
+        *GetSidSubAuthority((PSID)sid, i) = account->subAuthorities[i];
+    return 1;
+}
+
+// The groups the system computes for the account's id, with authz (XP and
+// later): no name is formed or looked up, so no look-alike name and no
+// character the code page lacks can stand for another account. The
+// membership comes from MembershipFromGroups; kMembershipUnknown when the
+// groups cannot be computed (a domain account whose domain controller is out
+// of reach). Where the system has no such function (Windows 2000; Wine,
+// whose authz answers ERROR_CALL_NOT_IMPLEMENTED), *available is set to 0.
+static Membership AskSystemById(MembershipAsker* asker, const AccountId* account, int* available)
+{
+    *available = asker->AuthzResourceManager != NULL;
+    if (!*available)
+        return kMembershipUnknown;
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    AUTHZ_CLIENT_CONTEXT_HANDLE context = NULL;
+    LUID noIdentifier = {0, 0};
+    if (!FormSid(account, sid) ||
+        !asker->AuthzInitializeContextFromSid(0, (PSID)sid, asker->AuthzResourceManager, NULL, noIdentifier, NULL,
+                                              &context))
+        return kMembershipUnknown;
+    Membership answer = kMembershipUnknown;
+    DWORD needed = 0;
+    asker->AuthzGetInformationFromContext(context, AuthzContextInfoGroupsSids, 0, &needed, NULL);
+    // Each group takes at least its SID_AND_ATTRIBUTES: no more groups than that.
+    const DWORD room = needed / sizeof(SID_AND_ATTRIBUTES) + 1;
+    TOKEN_GROUPS* groups = needed ? (TOKEN_GROUPS*)LocalAlloc(LMEM_FIXED, needed) : NULL;
+    AccountGroup* read = groups ? (AccountGroup*)LocalAlloc(LMEM_FIXED, room * sizeof(AccountGroup)) : NULL;
+    if (read && asker->AuthzGetInformationFromContext(context, AuthzContextInfoGroupsSids, needed, &needed, groups)) {
+        DWORD count = 0;
+        for (DWORD i = 0; i < groups->GroupCount && i < room; ++i)
+            if (ReadAccountId(groups->Groups[i].Sid, SECURITY_MAX_SID_SIZE, &read[count].id))
+                read[count++].attributes = groups->Groups[i].Attributes;
+        answer = MembershipFromGroups(read, count);
+    }
+    if (read)
+        LocalFree(read);
+    if (groups)
+        LocalFree(groups);
+    asker->AuthzFreeContext(context);
+    return answer;
+}
+
+// Windows 2000: the account's name, asked of NetUserGetLocalGroups.
+static Membership AskSystemByName(MembershipAsker* asker, const AccountId* account)
 {
     char name[TEXT_SIZE];
     char domain[TEXT_SIZE];
@@ -135,6 +227,13 @@ static Membership AskSystem(MembershipAsker* asker, const AccountId* account)
     if (groups)
         asker->NetApiBufferFree(groups);
     return answer;
+}
+
+static Membership AskSystem(MembershipAsker* asker, const AccountId* account)
+{
+    int byId = 0;
+    Membership answer = AskSystemById(asker, account, &byId);
+    return byId ? answer : AskSystemByName(asker, account);
 }
 
 static Membership AskMembership(const AccountId* account, void* context)
@@ -324,8 +423,18 @@ static int CheckFileAndFolders(PathCheck* check, const char* path)
     return 0;
 }
 
-static int RunCheck(int withKavo, const char* programFile, char* found, size_t foundSize, char* account,
-                    size_t accountSize, const char** note)
+// A final path that could not be named cannot be judged.
+static int RefuseUnnamedFinalPath(PathCheck* check, const char* programFile)
+{
+    CopyText(check->Found, check->FoundSize, programFile);
+    if (check->AccountSize)
+        check->Account[0] = '\0';
+    *check->Note = kTextSecurityUnreadable;
+    return 1;
+}
+
+static int RunCheck(int withKavo, const char* programFile, const char* finalPath, char* found, size_t foundSize,
+                    char* account, size_t accountSize, const char** note)
 {
     *note = "";
     PathCheck check;
@@ -337,7 +446,9 @@ static int RunCheck(int withKavo, const char* programFile, char* found, size_t f
     check.Note = note;
     int writable = (withKavo && (CheckFileAndFolders(&check, ProgramContext.ModulePath) ||
                                  CheckPath(&check, ProgramContext.IniPath, kCheckedPath))) ||
-                   CheckFileAndFolders(&check, programFile);
+                   CheckFileAndFolders(&check, programFile) ||
+                   (!finalPath ? RefuseUnnamedFinalPath(&check, programFile)
+                               : CheckFileAndFolders(&check, finalPath));
     StopAsking(&check.Asker);
     if (!writable) {
         if (foundSize)
@@ -348,16 +459,16 @@ static int RunCheck(int withKavo, const char* programFile, char* found, size_t f
     return writable;
 }
 
-int FindPathWritableByOthers(const char* programFile, char* found, size_t foundSize, char* account,
-                             size_t accountSize, const char** note)
+int FindPathWritableByOthers(const char* programFile, const char* finalPath, char* found, size_t foundSize,
+                             char* account, size_t accountSize, const char** note)
 {
-    return RunCheck(1, programFile, found, foundSize, account, accountSize, note);
+    return RunCheck(1, programFile, finalPath, found, foundSize, account, accountSize, note);
 }
 
-int FindProgramPathWritableByOthers(const char* programFile, char* found, size_t foundSize, char* account,
-                                    size_t accountSize, const char** note)
+int FindProgramPathWritableByOthers(const char* programFile, const char* finalPath, char* found,
+                                    size_t foundSize, char* account, size_t accountSize, const char** note)
 {
-    return RunCheck(0, programFile, found, foundSize, account, accountSize, note);
+    return RunCheck(0, programFile, finalPath, found, foundSize, account, accountSize, note);
 }
 
 int BuildAdministratorsOnly(AdministratorsOnly* security)

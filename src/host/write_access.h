@@ -21,14 +21,18 @@ int ReadAccountId(PSID sid, DWORD size, AccountId* id);
 // kavo's texts that goes after it (unknown membership) or stands alone (why
 // no account can be named), "" for none; 0 with all three empty when only
 // administrators may change every path. A path that does not exist is
-// skipped; one whose security cannot be read counts as changeable.
-int FindPathWritableByOthers(const char* programFile, char* found, size_t foundSize, char* account,
-                             size_t accountSize, const char** note);
+// skipped; one whose security cannot be read counts as changeable. finalPath
+// is where programFile really lies when it differs (see ReadFinalPath): it,
+// its folder and every folder above it are checked too; empty when there is
+// none, NULL when it could not be named (programFile then counts as one
+// whose security cannot be read).
+int FindPathWritableByOthers(const char* programFile, const char* finalPath, char* found, size_t foundSize,
+                             char* account, size_t accountSize, const char** note);
 
-// As FindPathWritableByOthers, for programFile, its folder and the folders
-// above it only.
-int FindProgramPathWritableByOthers(const char* programFile, char* found, size_t foundSize, char* account,
-                                    size_t accountSize, const char** note);
+// As FindPathWritableByOthers, for programFile (and finalPath), its folder
+// and the folders above it only.
+int FindProgramPathWritableByOthers(const char* programFile, const char* finalPath, char* found,
+                                    size_t foundSize, char* account, size_t accountSize, const char** note);
 
 // The security of a folder that only administrators may use: owned by
 // Administrators, its DACL protected from what the folder above grants, and

@@ -76,6 +76,17 @@ static const char kTextUnreadableServiceAtOpen[] =
 static const char kTextUnreadableServiceAtOk[] =
     "サービス「%s」の設定を読み取れないため、登録できません。\n"
     "サービスの権限のあるユーザーでログインするか、別のサービス名を設定してください。";
+// The program file is a batch file, which cmd.exe would run (%s: the file).
+static const char kTextScriptRefused[] =
+    "バッチファイル（.bat、.cmd）は起動できません。\n%s\n"
+    "バッチファイルは cmd.exe が実行し、パスの & | < > ^ や %% を命令として読みます。\n"
+    "プログラムファイル（.exe）を設定してください。";
+// The program, its final path or kavo.exe lies on a share or a removable
+// drive (%s: that file); Yes saves all the same.
+static const char kTextNotLocalDrive[] =
+    "次のファイルは、ネットワーク共有またはリムーバブル ドライブにあります。\n%s\n"
+    "ここでは、だれが変更できるかを確かめても当てになりません。"
+    "kavo.ini に anyDrive=1 を書くまで、サービスは起動しません。\nこのまま保存しますか？";
 static const char kTextOnlyPrograms[] = "プログラムファイルのみ登録可能です。";
 // A dropped or chosen file whose path has a character that the system's ANSI
 // code page cannot hold as it is: kavo.ini and the service could not name it.
@@ -107,6 +118,15 @@ static const char kTextTestWritableByOthers[] =
     "次のファイルまたはフォルダーは、管理者以外のユーザーも変更できます。\n%s\n"
     "変更できるアカウント：%s\n"
     "テスト起動では、プログラムを管理者の権限で起動します。\nこのまま起動しますか？";
+// The same for the test start, which runs the program as the administrator.
+static const char kTextTestNotLocalDrive[] =
+    "次のファイルは、ネットワーク共有またはリムーバブル ドライブにあります。\n%s\n"
+    "テスト起動では、プログラムを管理者の権限で起動します。\nこのまま起動しますか？";
+// The process made was not the file checked (a link or a drive letter
+// pointed elsewhere since): it was ended before it ran.
+static const char kTextTestImageNotChecked[] =
+    "起動したプロセスが、確かめたファイルではありませんでした。\n%s\n"
+    "リンクやドライブ文字を通して別のファイルに差し替えられた可能性があるため、実行する前に終了させました。";
 static const char kTextTestStarted[] =
     "プログラムを起動しました。\nＯＫをクリックするとプログラムを終了します。\n"
     "終了しない場合、手動でプログラムを終了させてください。";
@@ -129,6 +149,8 @@ static const char kCommandBadFolder[] = "このフォルダーは不可 / not th
 static const char kCommandIniExists[] = "kavo.ini がある / kavo.ini exists: ";
 static const char kCommandLink[] = "リンクかファイル / a link or a file: ";
 static const char kCommandOwner[] = "所有者が管理者でない / owner not an administrator: ";
+static const char kCommandScript[] = "スクリプトは起動しない / scripts are not started: ";
+static const char kCommandNotLocal[] = "共有かリムーバブル ドライブ / on a share or a removable drive: ";
 static const char kCommandWritable[] = "管理者以外も変更できる / others can change: ";
 static const char kCommandAccount[] = "  アカウント / account: ";
 static const char kCommandRegistered[] = "登録済み / registered already: ";

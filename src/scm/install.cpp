@@ -8,6 +8,7 @@
 #include "entry/portable_command_line.h"
 #include "host/event_log.h"
 #include "host/launch.h"
+#include "host/program_checks.h"
 #include "host/write_access.h"
 #include "resources/messages.h"
 #include "scm/scm.h"
@@ -222,17 +223,30 @@ static int CheckService()
     return manager != NULL;
 }
 
-// The first path the service would depend on that others may change, said; 1 when there is one.
+// What would keep the service from starting the program, said: a script, a
+// program on a share or a removable drive, or the first path the service
+// would depend on that others may change. 1 when there is one.
 static int SayWritableByOthers(int withKavo)
 {
     HeldProgram launch;
-    FormLaunch(&launch, Run.Program, Run.Options);
+    HoldProgram(&launch, Run.Program, Run.Options);
+    char finalPath[TEXT_SIZE];
+    int finalPathRead = ReadFinalPath(&launch, finalPath, sizeof finalPath);
+    ReleaseProgram(&launch);
     char path[TEXT_SIZE];
     char account[TEXT_SIZE];
     const char* note;
-    int writable = withKavo ? FindPathWritableByOthers(launch.file, path, sizeof path, account, sizeof account, &note)
-                            : FindProgramPathWritableByOthers(launch.file, path, sizeof path, account, sizeof account,
-                                                              &note);
+    // The installed kavo.exe lies in FOLDER: the service judges its drive at each start.
+    PlaceFinding place = CheckProgramPlace(&launch, finalPath, 0, 0, path, sizeof path);
+    if (place != kPlaceAllowed) {
+        Say(place == kPlaceScript ? kCommandScript : kCommandNotLocal, path);
+        return 1;
+    }
+    const char* judgedFinalPath = finalPathRead < 0 ? NULL : finalPath;
+    int writable = withKavo ? FindPathWritableByOthers(launch.file, judgedFinalPath, path, sizeof path, account,
+                                                       sizeof account, &note)
+                            : FindProgramPathWritableByOthers(launch.file, judgedFinalPath, path, sizeof path,
+                                                              account, sizeof account, &note);
     if (writable) {
         Say(kCommandWritable, path);
         SayAccount(account, note);

@@ -33,9 +33,11 @@ void LoadSettings()
     ServiceConfig& config = ProgramContext.Config;
     char end[TEXT_SIZE];
     char stopTimeout[TEXT_SIZE];
+    char anyDrive[TEXT_SIZE];
     config.programPath[0] = config.options[0] = config.serviceName[0] = '\0';
     config.exitMethod = 0;
     config.stopTimeout = STOP_TIMEOUT_DEFAULT_SECONDS;
+    config.anyDrive = 0;
     // An empty IniPath means the path did not fit: read nothing rather than
     // letting the profile functions pick some other file.
     if (ProgramContext.IniPath[0] == '\0')
@@ -47,6 +49,8 @@ void LoadSettings()
     config.exitMethod = ParseDecimal(end);
     ReadValue("stoptimeout", stopTimeout, sizeof stopTimeout);
     config.stopTimeout = ParseStopTimeout(stopTimeout);
+    ReadValue("anyDrive", anyDrive, sizeof anyDrive);
+    config.anyDrive = ParseDecimal(anyDrive) == 1;
 }
 
 int SaveSettings()

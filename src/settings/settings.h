@@ -1,5 +1,6 @@
 // The settings of one hosted service and their INI file beside the program: the
-// four the dialog shows and saves, and the stop's bound, set in the file only.
+// four the dialog shows and saves, and the stop's bound and the drives
+// allowed, set in the file only.
 #pragma once
 
 // Room for one path or text, terminator included (MAX_PATH).
@@ -15,6 +16,9 @@ struct ServiceConfig {
     char serviceName[TEXT_SIZE];
     ExitMethod exitMethod;
     int stopTimeout;   // seconds from a stop request to the forced end ("stoptimeout")
+    // 1: the program and kavo.exe may lie on a share or a removable drive
+    // ("anyDrive=1"); otherwise they must lie on a local fixed drive.
+    int anyDrive;
 };
 
 // Fills ProgramContext.Config from the INI file; missing values read as empty

@@ -444,13 +444,13 @@ TEST(Dialog, OkNamesWhatOthersMayChange)
     std::string warning = WritableByOthersWarning(programDir + "\\", "Everyone", kWritableByOthersAfter);
 
     ClickButton(kavo.window, IDOK);
-    AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", warning, MB_YESNO, IDNO);
+    AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", warning, MB_YESNO | MB_DEFBUTTON2, IDNO);
     ASSERT_TRUE(WaitUntilResponding(kavo.window));
     EXPECT_TRUE(IsWindowVisible(kavo.window));
     EXPECT_FALSE(FileExists(kavo.IniPath()));
 
     ClickButton(kavo.window, IDOK);
-    AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", warning, MB_YESNO, IDYES);
+    AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", warning, MB_YESNO | MB_DEFBUTTON2, IDYES);
     AnswerDialogMessage(kavo.program.id, kavo.window, "kavo", kAskRegister, MB_YESNO, IDNO);
     EXPECT_EQ(0u, WaitForExit(kavo.program));
     EXPECT_EQ(KavoIni(program, "-x", "kavo_writable", "1"), ReadFileBytes(kavo.IniPath()));

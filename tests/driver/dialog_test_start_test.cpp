@@ -100,12 +100,12 @@ TEST(DialogTestStart, ClosesWithTheChosenMessage)
             SetControlText(test.kavo.window, IDC_PROGRAM, program);
             std::string warning = WritableByOthersWarning(folder + "\\", "Everyone", kTestWritableByOthersAfter);
             ClickButton(test.kavo.window, IDC_TEST_DELETE);
-            AnswerDialogMessage(test.kavo.program.id, test.kavo.window, "kavo", warning, MB_YESNO, IDNO);
+            AnswerDialogMessage(test.kavo.program.id, test.kavo.window, "kavo", warning, MB_YESNO | MB_DEFBUTTON2, IDNO);
             EXPECT_TRUE(WaitUntilResponding(test.kavo.window));
             EXPECT_EQ(std::vector<HWND>{test.kavo.window}, WindowsOfProcess(test.kavo.program.id, "#32770"));
             EXPECT_FALSE(FileExists(test.log));
             ClickButton(test.kavo.window, IDC_TEST_DELETE);
-            AnswerDialogMessage(test.kavo.program.id, test.kavo.window, "kavo", warning, MB_YESNO, IDYES);
+            AnswerDialogMessage(test.kavo.program.id, test.kavo.window, "kavo", warning, MB_YESNO | MB_DEFBUTTON2, IDYES);
             box = WaitForMessageBoxBesides(test.kavo.program.id, test.kavo.window);
         } else {
             box = test.Start();
@@ -245,6 +245,71 @@ TEST(DialogTestStart, ProgramThatNeverBecomesIdle)
     EndProcessById(test.ChildId());
     AnswerMessageBox(box, IDOK);
     EXPECT_TRUE(WaitUntilResponding(test.kavo.window));
+    ClickButton(test.kavo.window, IDCANCEL);
+    EXPECT_EQ(0u, WaitForExit(test.kavo.program));
+}
+
+}  // namespace
+
+namespace {
+
+// A batch file, even one the program field names with a quoted path and more
+// after it: the test start refuses it with a message and runs nothing.
+TEST(DialogTestStart, BatchFilesAreRefused)
+{
+    TestStart test;
+    ASSERT_TRUE(test.Open("dialog_test_start_batch", ""));
+    std::string folder = test.kavo.dir + "\\R&D";
+    std::string script = folder + "\\run.bat";
+    std::string marker = test.kavo.dir + "\\ran.txt";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), NULL));
+    ASSERT_TRUE(WriteFileBytes(script, "echo ran > \"" + marker + "\"\r\n"));
+    for (const std::string& field : {script, "\"" + script + "\" x.exe"}) {
+        SCOPED_TRACE(field);
+        SetControlText(test.kavo.window, IDC_PROGRAM, field);
+        ClickButton(test.kavo.window, IDC_TEST_DELETE);
+        AnswerDialogMessage(test.kavo.program.id, test.kavo.window, "Error",
+                            kScriptRefusedBefore + script + kScriptRefusedAfter, MB_OK, IDOK);
+        EXPECT_TRUE(WaitUntilResponding(test.kavo.window));
+    }
+    EXPECT_FALSE(FileExists(marker));
+    ClickButton(test.kavo.window, IDCANCEL);
+    EXPECT_EQ(0u, WaitForExit(test.kavo.program));
+}
+
+// Between the check and the start the program's drive is pointed at another
+// folder (under Wine, a drive letter is a link anyone root may repoint; on
+// Windows a junction or link inside the path): the warning about the folder
+// others may change holds the test start, its No is the default button, and a
+// Yes after the swap starts a process that is not the file checked. It is
+// ended before it ran, and the user is told.
+TEST(DialogTestStart, AProgramSwappedAfterItsCheckDoesNotRun)
+{
+    TestStart test;
+    ASSERT_TRUE(test.Open("dialog_test_start_swap", " -windows=1"));
+    std::string checked = test.kavo.dir + "\\checked";
+    std::string swapped = test.kavo.dir + "\\swapped";
+    ASSERT_TRUE(CreateDirectoryA(checked.c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryA(swapped.c_str(), NULL));
+    ASSERT_TRUE(CopyFileTo(HostedChildPath(), checked + "\\hosted_child.exe"));
+    ASSERT_TRUE(CopyFileTo(HostedChildPath(), swapped + "\\hosted_child.exe"));
+    ASSERT_TRUE(AllowOthersToWrite(checked));
+    MappedDrive drive;
+    ASSERT_TRUE(MapDrive(drive, 'W', checked));
+    std::string program = drive.root + "hosted_child.exe";
+    SetControlText(test.kavo.window, IDC_PROGRAM, program);
+    ClickButton(test.kavo.window, IDC_TEST_DELETE);
+    MessageBoxView warning = WaitForMessageBoxBesides(test.kavo.program.id, test.kavo.window);
+    EXPECT_EQ(WritableByOthersWarning(drive.root, "Everyone", kTestWritableByOthersAfter), warning.text);
+    EXPECT_EQ(IDNO, warning.defaultButton);
+
+    MappedDrive swap;
+    ASSERT_TRUE(MapDrive(swap, 'W', swapped));
+    AnswerMessageBox(warning, IDYES);
+    AnswerDialogMessage(test.kavo.program.id, test.kavo.window, "kavo",
+                        kTestImageNotCheckedBefore + program + kTestImageNotCheckedAfter, MB_OK, IDOK);
+    EXPECT_TRUE(WaitUntilResponding(test.kavo.window));
+    EXPECT_FALSE(FileExists(test.log));
     ClickButton(test.kavo.window, IDCANCEL);
     EXPECT_EQ(0u, WaitForExit(test.kavo.program));
 }

@@ -188,6 +188,77 @@ TEST(SecurityService, NothingOthersMayChangeIsStarted)
     }
 }
 
+// ---- What is never started, whoever may change it ----
+
+// A batch file (cmd.exe would read the & of "R&D" as a second command), a
+// program on a share, and one on a removable drive (Wine's R:, a floppy
+// drive): the service starts nothing, stops with its own exit code, and its
+// event names the file. anyDrive=1 in kavo.ini lets the drives pass; a batch
+// file in an .exe's name is no program, and the system does not run it.
+TEST(SecurityService, ScriptsSharesAndRemovableDrivesAreNotStarted)
+{
+    const DWORD kNotTold = 1;   // the exit code is the system's launch failure, whichever it is
+    const struct {
+        const char* what;
+        const char* program;   // in the row's folder unless it names a drive or share
+        bool script;
+        const char* extraIni;
+        DWORD exitCode;
+        const char* entry;
+    } cases[] = {
+        {"a batch file in R&D", "R&D\\run.bat", true, "", ERROR_NOT_SUPPORTED, "114 error"},
+        {"a command script", "R&D\\RUN.CMD", true, "", ERROR_NOT_SUPPORTED, "114 error"},
+        {"a batch file with a trailing dot", "R&D\\run.bat.", true, "", ERROR_NOT_SUPPORTED, "114 error"},
+        {"a batch file named .exe", "R&D\\run.exe", true, "", kNotTold, "111 error"},
+        {"a share", "\\\\kavo-no-server\\share\\hosted_child.exe", false, "", ERROR_ACCESS_DISABLED_BY_POLICY,
+         "115 error"},
+        {"a share, every drive allowed", "\\\\kavo-no-server\\share\\hosted_child.exe", false, "anyDrive=1\r\n",
+         kNotTold, "111 error"},
+        {"a removable drive", "R:", false, "", ERROR_ACCESS_DISABLED_BY_POLICY, "115 error"},
+        {"a removable drive, every drive allowed", "R:", false, "anyDrive=1\r\n", 0, "100 information"},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        KavoService service("kavo_security_place", "security_place_" + std::to_string(row++));
+        std::string marker = service.dir + "\\ran.txt";
+        std::string program = c.program;
+        if (program == "R:") {
+            std::string folder = "R:\\" + service.guard.name + std::to_string(row);
+            CreateDirectoryA(folder.c_str(), NULL);
+            program = folder + "\\hosted_child.exe";
+            ASSERT_TRUE(CopyFileTo(HostedChildPath(), program));
+        } else if (program[0] != '\\') {
+            ASSERT_TRUE(CreateDirectoryA((service.dir + "\\R&D").c_str(), NULL));
+            program = service.dir + "\\" + program;
+            std::string file = program.substr(0, program.find_last_not_of('.') + 1);
+            ASSERT_TRUE(WriteFileBytes(file, "echo ran > \"" + marker + "\"\r\n"));
+        }
+        std::string options = service.log + " -exit-after=300";
+        ASSERT_TRUE(RegisterKavo(service, KavoIni(program, options, service.guard.name, "0") + c.extraIni));
+        size_t mark = EventLogMark();
+        SERVICE_STATUS_PROCESS reported = {};
+        ASSERT_TRUE(StartUntilStopped(service.guard.name, &reported));
+        if (c.exitCode == kNotTold)
+            EXPECT_NE(0u, reported.dwWin32ExitCode);
+        else
+            EXPECT_EQ(c.exitCode, reported.dwWin32ExitCode);
+        EXPECT_FALSE(FileExists(marker));
+        EXPECT_EQ(c.exitCode == 0, FileExists(service.log));
+        std::vector<EventEntry> entries = EventEntriesSince(mark, service.guard.name);
+        ASSERT_FALSE(entries.empty());
+        EXPECT_EQ(c.entry, BriefOf({entries[0]}));
+        if (c.exitCode == ERROR_NOT_SUPPORTED) {
+            // The path as the system reads it: without the trailing dot.
+            EXPECT_EQ(std::vector<std::string>{program.substr(0, program.find_last_not_of('.') + 1)},
+                      entries[0].strings);
+        }
+        if (c.exitCode == ERROR_ACCESS_DISABLED_BY_POLICY) {
+            EXPECT_EQ((std::vector<std::string>{program, service.IniPath()}), entries[0].strings);
+        }
+    }
+}
+
 // A program path whose security cannot be read (a file name with a trailing
 // backslash) counts as changeable; the entry says why no account is named in
 // kavo's own Japanese words, stored as such on every code page.

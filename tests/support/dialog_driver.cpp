@@ -115,8 +115,11 @@ void AnswerDialogMessageAt(Where where, DWORD processId, HWND dialog, const std:
     MessageBoxView box = WaitForMessageBoxBesidesAt(where, processId, dialog);
     if (!box.window)
         return;
-    std::vector<int> buttons = type == MB_YESNO ? std::vector<int>{IDYES, IDNO} : std::vector<int>{IDOK};
-    if (box.owner != dialog || box.hasIcon || box.caption != caption || box.text != text || box.buttons != buttons) {
+    std::vector<int> buttons =
+        (type & MB_TYPEMASK) == MB_YESNO ? std::vector<int>{IDYES, IDNO} : std::vector<int>{IDOK};
+    int defaultButton = (type & MB_DEFMASK) == MB_DEFBUTTON2 ? buttons.back() : buttons.front();
+    if (box.owner != dialog || box.hasIcon || box.caption != caption || box.text != text || box.buttons != buttons ||
+        box.defaultButton != defaultButton) {
         std::string shown;
         for (int id : box.buttons)
             shown += " " + std::to_string(id);
@@ -124,7 +127,7 @@ void AnswerDialogMessageAt(Where where, DWORD processId, HWND dialog, const std:
             << "expected a box owned by the dialog, no icon, caption " << Escaped(caption) << ", text "
             << Escaped(text) << "\nshown: owner " << (box.owner == dialog ? "the dialog" : "another window")
             << (box.hasIcon ? ", an icon" : "") << ", caption " << Escaped(box.caption) << ", text "
-            << Escaped(box.text) << ", buttons" << shown;
+            << Escaped(box.text) << ", buttons" << shown << ", default " << box.defaultButton;
     }
     AnswerMessageBoxAt(where, box, answer);
 }

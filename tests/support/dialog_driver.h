@@ -47,7 +47,8 @@ MessageBoxView WaitForMessageBoxBesidesAt(Where where, DWORD processId, HWND bes
 
 // Waits for a message box beside the dialog and checks what a user sees: owned
 // by the dialog, no icon, the caption and text bytes, the buttons of type
-// (MB_OK or MB_YESNO); then presses answer.
+// (MB_OK or MB_YESNO) and the one Enter presses (the first, or No with
+// MB_DEFBUTTON2); then presses answer.
 void AnswerDialogMessageAt(Where where, DWORD processId, HWND dialog, const std::string& caption,
                            const std::string& text, UINT type, int answer);
 #define AnswerDialogMessage(...) AnswerDialogMessageAt(HERE, __VA_ARGS__)

@@ -353,8 +353,11 @@ MessageBoxView ReadMessageBox(HWND box)
         char name[32];
         GetClassNameA(child, name, sizeof name);
         LONG style = GetWindowLongA(child, GWL_STYLE);
-        if (lstrcmpiA(name, "Button") == 0 && (style & WS_VISIBLE))
+        if (lstrcmpiA(name, "Button") == 0 && (style & WS_VISIBLE)) {
             view.buttons.push_back(GetDlgCtrlID(child));
+            if ((style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+                view.defaultButton = GetDlgCtrlID(child);
+        }
         if (lstrcmpiA(name, "Static") == 0 && (style & SS_TYPEMASK) == SS_ICON && (style & WS_VISIBLE) &&
             SendMessageA(child, STM_GETICON, 0, 0))
             view.hasIcon = true;

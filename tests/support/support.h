@@ -103,6 +103,7 @@ struct MessageBoxView {
     std::wstring wideCaption;   // the same, read as UTF-16: what every code page shows
     std::wstring wideText;
     std::vector<int> buttons;   // ids of the push buttons, in z-order
+    int defaultButton = 0;      // the button Enter presses (BS_DEFPUSHBUTTON), 0 when none
     bool hasIcon = false;
 };
 MessageBoxView ReadMessageBox(HWND box);
