@@ -120,5 +120,29 @@ summarize README.en.md en ja > "$work/en.sum"
 grep -qx "L TWIN" "$work/ja.sum" || { echo "FAILED: README.md does not link to README.en.md"; fail=1; }
 grep -qx "L TWIN" "$work/en.sum" || { echo "FAILED: README.en.md does not link to README.md"; fail=1; }
 compare README.md "$work/ja.sum" README.en.md "$work/en.sum"
-[ $fail = 0 ] && echo "docs: every page has its twin, and the twins and the two READMEs match"
+# Each README's first screen, its first 40 lines, holds what an administrator
+# needs first: a text of each item, per language.
+while IFS='|' read -r item ja en; do
+    for pair in "README.md|$ja" "README.en.md|$en"; do
+        head -n 40 "${pair%%|*}" | grep -qF -- "${pair#*|}" && continue
+        echo "FAILED: the first 40 lines of ${pair%%|*} lack $item (\"${pair#*|}\")"
+        fail=1
+    done
+done << 'EOF'
+what kavo is|Windows NT サービス|Windows NT service
+the Windows versions|Windows 2000 から Windows 11|Windows 2000 to Windows 11
+what was tested where|Wine 8.0|Wine 8.0
+the dialog's language|日本語|Japanese
+how it reads on other code pages|コードページ 932|code page 932
+where the release comes from|](docs/ja/release.md)|](docs/en/release.md)
+the install command|kavo.exe /install|kavo.exe /install
+the dialog as the other way|ダイアログ|dialog
+how to check it runs|sc query|sc query
+the second event source name|(kavo)|(kavo)
+the 1336 pitfall|1336|1336
+its fix|icacls|icacls
+that the dialog registers start by hand|手動|by hand
+how to start at boot|start= auto|start= auto
+EOF
+[ $fail = 0 ] && echo "docs: every page has its twin, the twins and the two READMEs match, and each README opens with what to do first"
 exit $fail
