@@ -113,7 +113,11 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # Wine takes its Unix file-name charset from the locale: without a real
-# ja_JP.UTF-8 locale, Japanese file names are mangled on disk.
-if ! locale -a 2> /dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-    sudo_if_needed localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
-fi
+# locale, file names in Japanese (or any other script) are mangled on disk. The
+# bench runs under ja_JP (code page 932) and, for the rows under other code
+# pages, en_US (1252), zh_CN (936) and hi_IN (65001).
+for name in ja_JP en_US zh_CN hi_IN; do
+    if ! locale -a 2> /dev/null | grep -qi "^$name\.utf-\?8$"; then
+        sudo_if_needed localedef -i "$name" -f UTF-8 "$name.UTF-8"
+    fi
+done

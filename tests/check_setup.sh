@@ -56,7 +56,8 @@ cat > "$work/bin/dpkg-query" << 'EOF'
 [ "$MISSING" = wine32:i386 ] && [ "$3" = wine32:i386 ] && exit 1
 echo -n "install ok installed"
 EOF
-printf '#!/bin/sh\necho ja_JP.utf8\n' > "$work/bin/locale"
+printf '#!/bin/sh\nprintf "%%s.utf8\\n" ja_JP en_US zh_CN hi_IN\n' > "$work/bin/locale"
+printf '#!/bin/sh\necho "localedef $*" >> "$FAKE/calls"\n' > "$work/bin/localedef"
 printf '#!/bin/sh\necho 0\n' > "$work/bin/id"
 chmod +x "$work/bin"/*
 
@@ -87,7 +88,7 @@ check() {  # NAME UPDATE_FAILS INSTALL MISSING WANTED_CODE TEXT...
     done
 }
 
-check "nothing missing" 9 never none 0 "!apt-get"
+check "nothing missing" 9 never none 0 "!apt-get" "!localedef"
 check "a sync that ends" 1 ok wine32:i386 0 "try 1 of 3" "!without"
 check "a sync that outlasts the tries" 9 ok wine32:i386 0 \
     "failed 3 times; going on with the indexes it has (failed: bookworm-security)" \

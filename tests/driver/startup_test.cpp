@@ -126,4 +126,13 @@ TEST(Startup, FromAnotherDirectoryWithoutServiceManagerItEndsSilently)
     EXPECT_FALSE(FileExists(dir + "\\kavo.ini"));
 }
 
+// The rows under other code pages mean nothing if their prefix fell back to 932.
+TEST(CodePageBench, RunsUnderTheCodePageOfItsLocale)
+{
+    const char* locale = getenv("KAVO_WINE_LOCALE");
+    std::string name = locale ? locale : "ja_JP.UTF-8";
+    UINT wanted = name == "en_US.UTF-8" ? 1252 : name == "zh_CN.UTF-8" ? 936 : name == "hi_IN.UTF-8" ? 65001 : 932;
+    EXPECT_EQ(wanted, GetACP()) << name;
+}
+
 }  // namespace
