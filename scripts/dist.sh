@@ -20,7 +20,6 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 cp "$win32/kavo.exe" "$stage/kavo.exe"
 cp "$win64/kavo.exe" "$stage/kavo64.exe"
-cp "$win32"/examples/*.cmd "$stage/"
 # README.txt: in each language, Japanese first, its README and then the pages
 # an administrator needs, each page under a line that names it (the READMEs
 # link to them by that name); the pictures left out. Notepad reads UTF-8 with a
@@ -40,7 +39,7 @@ readme_text() {
 }
 { printf '\357\273\277'; readme_text | sed -e 's/\r*$/\r/'; } > "$stage/README.txt"
 sed -e 's/\r*$/\r/' LICENSE > "$stage/LICENSE.txt"
-(cd "$stage" && sha256sum kavo.exe kavo64.exe README.txt LICENSE.txt *.cmd > SHA256SUMS)
+(cd "$stage" && sha256sum kavo.exe kavo64.exe README.txt LICENSE.txt > SHA256SUMS)
 chmod 644 "$stage"/*
 # zip keeps local times: the same clock everywhere.
 export TZ=UTC
