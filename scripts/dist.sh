@@ -20,14 +20,17 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 cp "$win32/kavo.exe" "$stage/kavo.exe"
 cp "$win64/kavo.exe" "$stage/kavo64.exe"
-# README.txt: the README, then the pages an administrator needs, Japanese
-# first, each under a line that names it (the README links to them by that
-# name); the pictures left out. Notepad reads UTF-8 with a byte order mark as
-# UTF-8 whatever the system's code page, and every Notepad breaks lines at CRLF.
+# README.txt: in each language, Japanese first, its README and then the pages
+# an administrator needs, each page under a line that names it (the READMEs
+# link to them by that name); the pictures left out. Notepad reads UTF-8 with a
+# byte order mark as UTF-8 whatever the system's code page, and every Notepad
+# breaks lines at CRLF.
 readme_text() {
-    sed -e '/^!\[/{N;d}' README.md
-    local lang page
+    local lang page readme
     for lang in ja en; do
+        readme=$([ $lang = ja ] && echo README.md || echo README.$lang.md)
+        [ $lang = ja ] || printf '\n======== %s ========\n\n' "$readme"
+        sed -e '/^!\[/{N;d}' "$readme"
         for page in user-guide operations troubleshooting security; do
             printf '\n======== docs/%s/%s.md ========\n\n' "$lang" "$page"
             sed -e '/^!\[/{N;d}' "docs/$lang/$page.md"

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The documentation in both languages says the same things: every docs/ja/X.md
-# has a docs/en/X.md (and the other way round) that links back to it, and each
-# pair, like the README's Japanese and English halves, has the same headings
-# (level by level, in order), the same code blocks (byte for byte) and the
-# same links (once a link to one language's page is read as a link to the
-# other's). Every link to a file of the tree must reach one.
+# has a docs/en/X.md (and the other way round) that links back to it, as
+# README.md (Japanese) and README.en.md (English) link to each other, and each
+# pair has the same headings (level by level, in order), the same code blocks
+# (byte for byte) and the same links (once a link to one language's page is
+# read as a link to the other's). Every link to a file of the tree must reach
+# one.
 #   check_docs.sh SOURCES
 set -u
 root=$1
@@ -16,8 +17,9 @@ fail=0
 # What of a Markdown text must match its twin, as tagged lines: "H level",
 # "C line" for each line of a code block (fences included), "L target" for
 # each link. A link's #fragment is dropped (headings differ by language), a
-# path segment naming the text's own language becomes SELF and the other's
-# TWIN, and a locale segment of a web address (ja-jp, en-us) becomes LOCALE.
+# path segment naming the text's own language (ja or en, and README.md or
+# README.en.md) becomes SELF and the other's TWIN, and a locale segment of a
+# web address (ja-jp, en-us) becomes LOCALE.
 summarize() {  # FILE SELF TWIN
     awk -v self="$2" -v twin="$3" '
         function normal(target,   n, parts, i, out) {
@@ -31,6 +33,8 @@ summarize() {  # FILE SELF TWIN
                     parts[i] = "SELF"
                 else if (target !~ /^[a-z]+:/ && parts[i] == twin)
                     parts[i] = "TWIN"
+                else if (target !~ /^[a-z]+:/ && parts[i] ~ /^README(\.en)?\.md$/)
+                    parts[i] = (parts[i] == (self == "ja" ? "README.md" : "README.en.md")) ? "SELF" : "TWIN"
                 out = out (i > 1 ? "/" : "") parts[i]
             }
             return out
@@ -107,18 +111,38 @@ if ! ls docs/ja/*.md > /dev/null 2>&1; then
     fail=1
 fi
 
-# The README: its Japanese half runs from "## 日本語" to "## English", its
-# English half from there to the end.
-check_targets README.md .
-awk '/^## English$/ { exit } keep; /^## 日本語$/ { keep = 1; print }' README.md > "$work/readme.ja"
-awk '/^## English$/ { keep = 1 } keep' README.md > "$work/readme.en"
-if [ ! -s "$work/readme.ja" ] || [ ! -s "$work/readme.en" ]; then
-    echo "FAILED: README.md has no \"## 日本語\" half followed by an \"## English\" half"
-    fail=1
-else
-    summarize "$work/readme.ja" ja en > "$work/ja.sum"
-    summarize "$work/readme.en" en ja > "$work/en.sum"
-    compare "README.md (日本語)" "$work/ja.sum" "README.md (English)" "$work/en.sum"
-fi
-[ $fail = 0 ] && echo "docs: every page has its twin, and the twins and the README's halves match"
+# The READMEs: README.md in Japanese, README.en.md in English.
+for readme in README.md README.en.md; do
+    check_targets "$readme" .
+done
+summarize README.md ja en > "$work/ja.sum"
+summarize README.en.md en ja > "$work/en.sum"
+grep -qx "L TWIN" "$work/ja.sum" || { echo "FAILED: README.md does not link to README.en.md"; fail=1; }
+grep -qx "L TWIN" "$work/en.sum" || { echo "FAILED: README.en.md does not link to README.md"; fail=1; }
+compare README.md "$work/ja.sum" README.en.md "$work/en.sum"
+# Each README's first screen, its first 40 lines, holds what an administrator
+# needs first: a text of each item, per language.
+while IFS='|' read -r item ja en; do
+    for pair in "README.md|$ja" "README.en.md|$en"; do
+        head -n 40 "${pair%%|*}" | grep -qF -- "${pair#*|}" && continue
+        echo "FAILED: the first 40 lines of ${pair%%|*} lack $item (\"${pair#*|}\")"
+        fail=1
+    done
+done << 'EOF'
+what kavo is|Windows NT サービス|Windows NT service
+the Windows versions|Windows 2000 から Windows 11|Windows 2000 to Windows 11
+what was tested where|Wine 8.0|Wine 8.0
+the dialog's language|日本語|Japanese
+how it reads on other code pages|コードページ 932|code page 932
+where the release comes from|](docs/ja/release.md)|](docs/en/release.md)
+the install command|kavo.exe /install|kavo.exe /install
+the dialog as the other way|ダイアログ|dialog
+how to check it runs|sc query|sc query
+the second event source name|(kavo)|(kavo)
+the 1336 pitfall|1336|1336
+its fix|icacls|icacls
+that the dialog registers start by hand|手動|by hand
+how to start at boot|start= auto|start= auto
+EOF
+[ $fail = 0 ] && echo "docs: every page has its twin, the twins and the two READMEs match, and each README opens with what to do first"
 exit $fail
