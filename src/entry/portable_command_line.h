@@ -37,7 +37,7 @@ enum CommandFault {
     kFaultProgram,        // not a path of an .exe file (wildcards, control characters)
     kFaultOptions,        // a line break or another control character but the tab
     kFaultEnd,            // not 0 or 1
-    kFaultStopTimeout,    // not 1 to 120 in plain digits
+    kFaultStopTimeout,    // not 1 to the largest stop timeout in plain digits
     kFaultNameNotFolder,  // no FOLDER, and the name cannot name one
 };
 

@@ -61,7 +61,7 @@ static DriveKind ReadDriveKind(const char* path)
     }
 }
 
-static int CheckDrive(const char* path, int anyDriveAllowed, char* found, size_t foundSize)
+int CheckDrive(const char* path, int anyDriveAllowed, char* found, size_t foundSize)
 {
     if (path[0] == '\0' || IsDriveAllowed(ReadDriveKind(path), anyDriveAllowed))
         return 1;

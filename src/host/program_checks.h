@@ -24,6 +24,10 @@ enum PlaceFinding {
     kPlaceNotLocal,      // it, its final path or kavo.exe is on a share or a removable drive
 };
 
+// 1 when path (empty: none) lies on a drive kavo may start from (see
+// IsDriveAllowed); otherwise 0, with path copied to found.
+int CheckDrive(const char* path, int anyDriveAllowed, char* found, size_t foundSize);
+
 // Whether the program may be started from where it is: not a script, and
 // (unless anyDriveAllowed) the program file, its final path (finalPath, may
 // be empty) and, with withKavo, kavo.exe on local drives. found gets the

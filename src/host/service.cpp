@@ -509,7 +509,7 @@ static void ReportOutcome(ServiceOutcome outcome, HANDLE process, DWORD programE
 // check of the program file, the launch. They run on a
 // thread of their own while the main function reports START_PENDING every
 // second, at most kStartStepsLimitMs. Together with kReadyLimitMs a start
-// stays within the minute install.cmd waits for RUNNING.
+// stays within the minute the install command waits for RUNNING.
 static const DWORD kStartStepsLimitMs = 40000;
 
 struct ProgramStart {

@@ -17,11 +17,11 @@
 #include "text/text.h"
 
 // How long a started service must stay RUNNING before the install counts.
-// kavo reports RUNNING once the program runs; a program that fails at once
-// (a missing DLL, a refused argument) has ended by then.
+// kavo reports RUNNING once the program is ready for input; a program that
+// fails soon after (a refused argument, a missing file) has ended by then.
 static const DWORD kSettleMs = 2000;
-// The longest a start may take: kavo reports RUNNING within moments of its
-// start, whatever the program does, unless the machine is overloaded.
+// The longest a start may take: kavo's start steps take at most 40 s and its
+// wait for the program to be ready 15 s, with room for a loaded machine.
 static const DWORD kStartLimitMs = 60000;
 // How often the state is read meanwhile.
 static const DWORD kPollMs = 100;
@@ -236,8 +236,11 @@ static int SayWritableByOthers(int withKavo)
     char path[TEXT_SIZE];
     char account[TEXT_SIZE];
     const char* note;
-    // The installed kavo.exe lies in FOLDER: the service judges its drive at each start.
+    // The installed kavo.exe lies in FOLDER, which the service would refuse on
+    // a share or a removable drive as well.
     PlaceFinding place = CheckProgramPlace(&launch, finalPath, 0, 0, path, sizeof path);
+    if (place == kPlaceAllowed && !CheckDrive(Run.Folder, 0, path, sizeof path))
+        place = kPlaceNotLocal;
     if (place != kPlaceAllowed) {
         Say(place == kPlaceScript ? kCommandScript : kCommandNotLocal, path);
         return 1;

@@ -16,7 +16,7 @@
 // QueryServiceConfigA never needs more than 8 KB for a service's configuration.
 static const DWORD kServiceConfigSize = 8192;
 
-// The recovery settings, as install.cmd makes them: a service that fails is
+// The recovery settings, as the dialog and the install command make them: a service that fails is
 // restarted after 5 s, then 10 s, then a minute each time; the count of
 // failures starts again after a day without one.
 static const DWORD kRestartDelaysMs[] = {5000, 10000, 60000};

@@ -50,7 +50,8 @@ void LoadSettings()
     ReadValue("stoptimeout", stopTimeout, sizeof stopTimeout);
     config.stopTimeout = ParseStopTimeout(stopTimeout);
     ReadValue("anyDrive", anyDrive, sizeof anyDrive);
-    config.anyDrive = ParseDecimal(anyDrive) == 1;
+    // Exactly "1": a value that only reads as 1 ("01", "1x") turns off no check.
+    config.anyDrive = lstrcmpA(anyDrive, "1") == 0;
 }
 
 int SaveSettings()

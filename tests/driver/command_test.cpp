@@ -157,6 +157,7 @@ TEST(Command, RefusesWhatCannotBeServedAndChangesNothing)
         {Wide("/install " + n + q + "/folder:" + Quoted(SystemFolder(false) + "\\\\")), 2, "not this folder", false},
         {Wide("/install " + n + q + "/folder:C:\\"), 2, "not this folder: C:\\", false},
         {Wide("/install " + n + q + "/folder:\\\\server\\share\\kavo"), 2, "not this folder", false},
+        {Wide("/install " + n + q + "/folder:R:\\kavo"), 2, "a removable drive: R:\\kavo", false},
         {Wide("/install " + n + q + "/folder:" + Quoted(withIni)), 2, "kavo.ini exists: " + withIni, false},
         // A folder that cannot be made or used: a file on its path.
         {Wide("/install " + n + q + "/folder:" + Quoted(aFile + "\\deeper")), 2, "a link or a file: " + aFile, false},
