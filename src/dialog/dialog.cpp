@@ -198,10 +198,8 @@ static int AcceptProgramAndPaths(HWND dialog)
 {
     const ServiceConfig& config = ProgramContext.Config;
     HeldProgram launch;
-    HoldProgram(&launch, config.programPath, config.options);
     char finalPath[TEXT_SIZE];
-    int finalPathRead = ReadFinalPath(&launch, finalPath, sizeof finalPath);
-    ReleaseProgram(&launch);
+    int finalPathRead = ReadFinalPathOfLaunch(&launch, config.programPath, config.options, finalPath, sizeof finalPath);
     char path[TEXT_SIZE];
     char account[TEXT_SIZE];
     const char* note;

@@ -48,6 +48,15 @@ int ReadFinalPath(const HeldProgram* program, char* path, size_t size)
     return 1;
 }
 
+int ReadFinalPathOfLaunch(HeldProgram* launch, const char* programPath, const char* options, char* path,
+                          size_t size)
+{
+    HoldProgram(launch, programPath, options);
+    int read = ReadFinalPath(launch, path, size);
+    ReleaseProgram(launch);
+    return read;
+}
+
 static DriveKind ReadDriveKind(const char* path)
 {
     char root[TEXT_SIZE];

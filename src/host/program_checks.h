@@ -18,6 +18,12 @@
 // be judged.
 int ReadFinalPath(const HeldProgram* program, char* path, size_t size);
 
+// As ReadFinalPath, for the launch of programPath with options (formed into
+// *launch), whose program file is held only while it is read: for a check
+// made before anything is started.
+int ReadFinalPathOfLaunch(HeldProgram* launch, const char* programPath, const char* options, char* path,
+                          size_t size);
+
 enum PlaceFinding {
     kPlaceAllowed,
     kPlaceScript,        // the program file is a script cmd.exe would run

@@ -229,10 +229,8 @@ static int CheckService()
 static int SayWritableByOthers(int withKavo)
 {
     HeldProgram launch;
-    HoldProgram(&launch, Run.Program, Run.Options);
     char finalPath[TEXT_SIZE];
-    int finalPathRead = ReadFinalPath(&launch, finalPath, sizeof finalPath);
-    ReleaseProgram(&launch);
+    int finalPathRead = ReadFinalPathOfLaunch(&launch, Run.Program, Run.Options, finalPath, sizeof finalPath);
     char path[TEXT_SIZE];
     char account[TEXT_SIZE];
     const char* note;
