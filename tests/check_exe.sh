@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks a built kavo.exe as Windows will load it: PE32 for i386 with GUI
-# subsystem 4.0, or PE32+ for x86-64 with GUI subsystem 5.2 (the lowest 64-bit
-# Windows accepts), and an import table naming only system DLLs.
+# subsystem 4.0 and at most 64 KiB, or PE32+ for x86-64 with GUI subsystem 5.2
+# (the lowest 64-bit Windows accepts), and an import table naming only system DLLs.
 #   check_exe.sh FILE i386|x86-64
 set -u
 exe=$1
@@ -25,6 +25,11 @@ else
     expect '^Magic[[:space:]]+010b' 'PE32 optional header (not PE32+)'
     expect '^MajorSubsystemVersion[[:space:]]+4$' 'subsystem version 4.x'
     expect '^MinorSubsystemVersion[[:space:]]+0$' 'subsystem version x.0'
+    size=$(stat -c %s "$exe")
+    if [ "$size" -gt 65536 ]; then
+        echo "FAILED: $size bytes, more than 64 KiB"
+        fail=1
+    fi
 fi
 expect '^Subsystem[[:space:]]+00000002' 'GUI subsystem'
 # shell32 and comdlg32 are loaded by the dialog when it opens: never imported.

@@ -96,3 +96,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     RunServiceDispatcher();
     return 0;
 }
+
+// The entry point the linker looks for in a GUI program (-mwindows). kavo is
+// linked without the C runtime's start-up code (-nostartfiles): it has no
+// constructors, no atexit handlers and no use for the runtime's parsing of
+// the command line, and the start-up code was a sixth of the file. It calls
+// WinMain and ends the process with WinMain's exit code, as that code did.
+// Windows calls it with the stack aligned to 4 bytes on x86; the compiler
+// keeps 16.
+extern "C" __attribute__((force_align_arg_pointer)) void WinMainCRTStartup()
+{
+    ExitProcess(WinMain(GetModuleHandleA(NULL), NULL, NULL, SW_SHOWDEFAULT));
+}

@@ -166,7 +166,9 @@ static void ParseInstall(CommandLine* command, const char16_t* cursor)
     char16_t end[TEXT_SIZE] = u"";
     char16_t stopTimeout[TEXT_SIZE] = u"";
     int given[4] = {0, 0, 0, 0};
-    int fits[6] = {1, 1, 1, 1, 1, 1};
+    int fits[6];
+    for (int& fit : fits)
+        fit = 1;
     int positional = 0;
     int argumentFits = 0;
     while (NextArgument(&cursor, argument, sizeof argument / sizeof argument[0], &argumentFits)) {

@@ -1,5 +1,7 @@
 #include "host/event_log.h"
 
+#include <string.h>
+
 #include "entry/context.h"
 #include "entry/display.h"
 #include "event_messages.h"
@@ -72,7 +74,7 @@ static void WriteSource(const char* key)
     const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
     const DWORD mark = 1;
     const char* file = ProgramContext.ModulePath;
-    RegSetValueExA(created, "EventMessageFile", 0, REG_EXPAND_SZ, (const BYTE*)file, lstrlenA(file) + 1);
+    RegSetValueExA(created, "EventMessageFile", 0, REG_EXPAND_SZ, (const BYTE*)file, (DWORD)strlen(file) + 1);
     RegSetValueExA(created, "TypesSupported", 0, REG_DWORD, (const BYTE*)&types, sizeof types);
     RegSetValueExA(created, kMarkValue, 0, REG_DWORD, (const BYTE*)&mark, sizeof mark);
     RegCloseKey(created);
@@ -188,6 +190,24 @@ void LogProgramStarted(DWORD processId, DWORD jobError)
     WriteEntry(EVENTLOG_INFORMATION_TYPE, EVENT_PROGRAM_STARTED, strings, 6);
 }
 
+// Whole seconds in a span of file time, which counts 100 ns, modulo 2^32. The
+// division goes 8 bits at a time, in 32-bit numbers: a 64-bit one would take a
+// helper routine in the 32-bit program.
+static DWORD SecondsOfFileTimeSpan(ULONGLONG span)
+{
+    const DWORD kUnitsPerSecond = 10000000;
+    DWORD low = (DWORD)span;
+    DWORD rest = (DWORD)(span >> 32) % kUnitsPerSecond;
+    DWORD seconds = 0;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        // rest < 2^24, so rest << 8 with the next byte fits in 32 bits.
+        DWORD part = rest << 8 | (low >> shift & 0xFF);
+        seconds = seconds << 8 | part / kUnitsPerSecond;
+        rest = part % kUnitsPerSecond;
+    }
+    return seconds;
+}
+
 void LogProgramEnded(HANDLE process, int atStop)
 {
     DWORD exitCode = 0;
@@ -197,8 +217,7 @@ void LogProgramEnded(HANDLE process, int atStop)
     if (GetProcessTimes(process, &created, &exited, &kernel, &user)) {
         ULONGLONG start = (ULONGLONG)created.dwHighDateTime << 32 | created.dwLowDateTime;
         ULONGLONG end = (ULONGLONG)exited.dwHighDateTime << 32 | exited.dwLowDateTime;
-        // File times count 100 ns.
-        wsprintfA(seconds, "%lu", (DWORD)((end - start) / 10000000));
+        wsprintfA(seconds, "%lu", SecondsOfFileTimeSpan(end - start));
     }
     const char* program = ProgramContext.Config.programPath;
     if (exitCode == 0) {

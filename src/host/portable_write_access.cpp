@@ -142,7 +142,8 @@ int FindOtherWriter(const AccountId* owner, int daclIsNull, const AccessEntry* e
     return 0;
 }
 
-// Appends value in decimal, or in hexadecimal with 0x and digits digits.
+// Appends value in decimal (below 2^32), or in hexadecimal with 0x and
+// hexDigits digits.
 static int AppendNumber(char* destination, size_t size, uint64_t value, int hexDigits)
 {
     char digits[24];
@@ -154,10 +155,13 @@ static int AppendNumber(char* destination, size_t size, uint64_t value, int hexD
         digits[--at] = 'x';
         digits[--at] = '0';
     } else {
+        // Decimal is asked only for values below 2^32, and 32-bit division
+        // needs no helper in the 32-bit program.
+        uint32_t rest = (uint32_t)value;
         do {
-            digits[--at] = (char)('0' + value % 10);
-            value /= 10;
-        } while (value);
+            digits[--at] = (char)('0' + rest % 10);
+            rest /= 10;
+        } while (rest);
     }
     return AppendText(destination, size, digits + at);
 }

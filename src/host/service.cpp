@@ -606,7 +606,7 @@ static DWORD WINAPI RunStartSteps(void* parameter)
             CloseHandle(start->child.hThread);
             CloseHandle(start->child.hProcess);
         }
-        HeapFree(GetProcessHeap(), 0, start);
+        LocalFree(start);
     }
     return 0;
 }
@@ -661,7 +661,7 @@ static void WINAPI ServiceMainProc(DWORD argumentCount, LPSTR* arguments)
     DWORD programExitCode = 0;
     DWORD error = ERROR_NOT_ENOUGH_MEMORY;
     HANDLE process = NULL;
-    ProgramStart* start = (ProgramStart*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ProgramStart));
+    ProgramStart* start = (ProgramStart*)LocalAlloc(LPTR, sizeof(ProgramStart));
     if (!start) {
         LogLaunchFailed(error);
     } else if (!RunStartStepsReporting(start, &checkPoint)) {
@@ -677,7 +677,7 @@ static void WINAPI ServiceMainProc(DWORD argumentCount, LPSTR* arguments)
         error = start->error;
     }
     if (start)
-        HeapFree(GetProcessHeap(), 0, start);
+        LocalFree(start);
     if (ProgramContext.InstanceMutex) {
         CloseHandle(ProgramContext.InstanceMutex);
         ProgramContext.InstanceMutex = NULL;

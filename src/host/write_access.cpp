@@ -3,6 +3,7 @@
 #include <aclapi.h>
 #include <authz.h>
 #include <lm.h>
+#include <string.h>
 
 #include "entry/context.h"
 #include "entry/load_proc.h"
@@ -373,7 +374,7 @@ static void FormWriterText(const OtherWriter* writer, char* text, size_t size, c
     if (!LookUpAccount(&writer->account, name, sizeof name, domain, sizeof domain, &use) ||
         !FormQualifiedName(text, size, domain, name))
         FormAccountIdText(text, size, &writer->account);
-    if (writer->membershipUnknown && (size_t)lstrlenA(text) + sizeof kTextMembershipUnknown <= size)
+    if (writer->membershipUnknown && strlen(text) + sizeof kTextMembershipUnknown <= size)
         *note = kTextMembershipUnknown;
 }
 

@@ -121,9 +121,11 @@ static int TakeFolder(const CommandLine* command)
         if (length == 0 || length >= TEXT_SIZE)
             length = GetEnvironmentVariableW(L"ProgramFiles", given, TEXT_SIZE);
         if (length == 0 || length >= TEXT_SIZE)
-            given[0] = 0;
-        lstrcatW(given, L"\\kavo\\");
-        lstrcatW(given, (const WCHAR*)command->name);
+            length = 0;
+        // Each piece fits in given: the folder, "\kavo\" and NAME.
+        const WCHAR kKavoPiece[] = L"\\kavo\\";
+        lstrcpynW(given + length, kKavoPiece, sizeof kKavoPiece / sizeof kKavoPiece[0]);
+        lstrcpynW(given + length + sizeof kKavoPiece / sizeof kKavoPiece[0] - 1, (const WCHAR*)command->name, TEXT_SIZE);
     }
     length = GetFullPathNameW(given, TEXT_SIZE, Run.WideFolder, NULL);
     if (length == 0 || length >= TEXT_SIZE) {
@@ -282,7 +284,10 @@ static int CheckInstall(const CommandLine* command)
 // each before the next is made in it; FOLDER, when it was there, made so.
 static int SecureFolder()
 {
-    SECURITY_ATTRIBUTES attributes = {sizeof attributes, &Run.Security.Descriptor, FALSE};
+    SECURITY_ATTRIBUTES attributes;
+    attributes.nLength = sizeof attributes;
+    attributes.lpSecurityDescriptor = &Run.Security.Descriptor;
+    attributes.bInheritHandle = FALSE;
     for (int depth = Run.MadeFrom; depth < Run.Depth; ++depth) {
         char path[TEXT_SIZE];
         FormFolderAt(depth, path);

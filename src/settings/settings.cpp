@@ -1,5 +1,6 @@
 #include "settings/settings.h"
 
+#include <string.h>
 #include <windows.h>
 
 #include "entry/context.h"
@@ -51,7 +52,7 @@ void LoadSettings()
     config.stopTimeout = ParseStopTimeout(stopTimeout);
     ReadValue("anyDrive", anyDrive, sizeof anyDrive);
     // Exactly "1": a value that only reads as 1 ("01", "1x") turns off no check.
-    config.anyDrive = lstrcmpA(anyDrive, "1") == 0;
+    config.anyDrive = strcmp(anyDrive, "1") == 0;
 }
 
 int SaveSettings()

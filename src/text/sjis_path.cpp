@@ -4,11 +4,16 @@
 
 #include "text/text.h"
 
-// The ranges in use, pairs of first and last byte; an empty pair ends them.
-static unsigned char LeadByteRanges[LEAD_BYTE_RANGES_SIZE] = {0x81, 0x9F, 0xE0, 0xFC};
+// The ranges, pairs of first and last byte; an empty pair ends them. Those of
+// code page 932 until ranges are set. (No initialised variable: the program
+// then needs no writable data section, and is smaller by its alignment.)
+static const unsigned char kRanges932[LEAD_BYTE_RANGES_SIZE] = {0x81, 0x9F, 0xE0, 0xFC};
+static unsigned char LeadByteRanges[LEAD_BYTE_RANGES_SIZE];
+static int LeadByteRangesSet;
 
 void SetLeadByteRanges(const unsigned char* ranges, size_t size)
 {
+    LeadByteRangesSet = 1;
     size_t used = 0;
     for (; used + 1 < size && used + 1 < sizeof LeadByteRanges && (ranges[used] || ranges[used + 1]); used += 2) {
         LeadByteRanges[used] = ranges[used];
@@ -20,8 +25,9 @@ void SetLeadByteRanges(const unsigned char* ranges, size_t size)
 
 int IsLeadByte(unsigned char byte)
 {
-    for (size_t i = 0; i + 1 < sizeof LeadByteRanges && (LeadByteRanges[i] || LeadByteRanges[i + 1]); i += 2)
-        if (byte != 0 && byte >= LeadByteRanges[i] && byte <= LeadByteRanges[i + 1])
+    const unsigned char* ranges = LeadByteRangesSet ? LeadByteRanges : kRanges932;
+    for (size_t i = 0; i + 1 < LEAD_BYTE_RANGES_SIZE && (ranges[i] || ranges[i + 1]); i += 2)
+        if (byte != 0 && byte >= ranges[i] && byte <= ranges[i + 1])
             return 1;
     return 0;
 }
