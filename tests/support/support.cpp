@@ -76,9 +76,14 @@ std::string CodePageLetters()
 
 std::string MakeWorkDir(const std::string& name)
 {
-    // BuildDir\wine is the test prefix's root; the bench runs with a prefix elsewhere.
-    CreateDirectoryA((BuildDir() + "\\wine").c_str(), NULL);
-    std::string root = BuildDir() + "\\wine\\work";
+    // BuildDir\wine is the test prefix's root, and BuildDir\wine-1252 and the
+    // like those of the prefixes under other code pages, where the same suites
+    // run again, maybe at the same time: each prefix has work folders of its own.
+    // The bench runs with a prefix elsewhere.
+    UINT codePage = GetACP();
+    std::string prefixRoot = BuildDir() + "\\wine" + (codePage == 932 ? "" : "-" + std::to_string(codePage));
+    CreateDirectoryA(prefixRoot.c_str(), NULL);
+    std::string root = prefixRoot + "\\work";
     CreateDirectoryA(root.c_str(), NULL);
     std::string dir = root + "\\" + name;
     DeleteTree(dir);
