@@ -32,6 +32,15 @@ int IsSystemOrWindowsFolder(const char* folder)
     return length > 0 && length < sizeof windowsFolder && IsSameFolder(folder, windowsFolder);
 }
 
+DWORD ReadWindowsNTVersion()
+{
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!GetVersionExA(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT)
+        return 0;
+    return version.dwMajorVersion * 256 + version.dwMinorVersion;
+}
+
 int ProbeEnvironment()
 {
     ProgramContext.IsWindowsNT = 0;
@@ -41,12 +50,10 @@ int ProbeEnvironment()
     ProgramContext.NameOwner = kNoService;
     ProgramContext.NameOwnerPath[0] = '\0';
 
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof version;
-    if (!GetVersionExA(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT)
+    ProgramContext.WindowsVersion = ReadWindowsNTVersion();
+    if (!ProgramContext.WindowsVersion)
         return 0;
     ProgramContext.IsWindowsNT = 1;
-    ProgramContext.WindowsVersion = version.dwMajorVersion * 256 + version.dwMinorVersion;
 
     // Checked before the mode, since there the current folder cannot decide it.
     if (IsSystemOrWindowsFolder(ProgramContext.ModuleDir)) {

@@ -63,6 +63,10 @@ void SetProgramPaths(const char* modulePath);
 // manager starts services.
 int IsSystemOrWindowsFolder(const char* folder);
 
+// The version of Windows NT, major * 256 + minor; 0 on Windows 9x, or when it
+// cannot be read.
+DWORD ReadWindowsNTVersion();
+
 // Decides the mode (1 service, 0 interactive) and sets IsWindowsNT,
 // InSystemFolder, IsRegistered, WasRunning and NameOwner. In the system or the
 // Windows folder it asks no service anything.

@@ -15,9 +15,7 @@ void ChooseTextDisplay()
     int hasTable = IsValidCodePage(932) != 0;
     // Windows 9x has the Unicode functions as stubs that show nothing: there
     // kavo only says that it needs Windows NT, and says it as it is.
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof version;
-    int isWindowsNT = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    int isWindowsNT = ReadWindowsNTVersion() != 0;
     ProgramContext.KavoTextCodePage = hasTable ? 932 : CP_ACP;
     ProgramContext.ConvertsKavoTexts = hasTable && isWindowsNT && ProgramContext.AnsiCodePage != 932;
 }
